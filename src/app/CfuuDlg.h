@@ -1,0 +1,120 @@
+// The main dialog's logic: every handler and every member of the firmware update dialog,
+// reaching the window and the system only through the ports in CPorts.
+#pragma once
+
+#include "app/FixedText.h"
+#include "app/MainView.h"
+#include "ports/Clock.h"
+#include "ports/FirmwareFile.h"
+#include "ports/Handles.h"
+#include "ports/LibraryLoader.h"
+#include "ports/Spooler.h"
+#include "ports/StatusLibrary.h"
+#include "ports/SystemServices.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sarnok {
+
+// What the dialog reaches the world through. All references must outlive the dialog.
+struct CPorts {
+    IMainView& m_view;
+    ISpooler& m_spooler;
+    IStatusLibrary& m_statusLibrary;
+    ILibraryLoader& m_loader;
+    IFirmwareFile& m_files;
+    IClock& m_clock;
+    ISystemServices& m_system;
+    IProfileReader& m_profile;
+};
+
+inline constexpr std::size_t kPathTextSize = 260; // MAX_PATH, terminator included
+inline constexpr std::size_t kShortTextSize = 80;
+// The executable's path is read into a buffer of this many bytes, terminator included.
+inline constexpr std::size_t kModulePathBufferSize = 2048;
+inline constexpr unsigned kAboutCommandId = 100;
+
+class CfuuDlg {
+public:
+    explicit CfuuDlg(const CPorts& ports);
+    ~CfuuDlg(); // releases m_hLibrary
+    CfuuDlg(const CfuuDlg&) = delete;
+    CfuuDlg& operator=(const CfuuDlg&) = delete;
+
+    // ---- Events ----
+    // Printer discovery. True when the printer list was filled.
+    bool OnInitDialog();
+    void OnSysCommand(unsigned command, long parameter);
+    void OnCancelClicked();
+    // The user accepted an entry of the printer list (CBN_SELENDOK).
+    void OnPrinterSelected();
+    // A click on "Update": runs and restart waits in the order of the click sequence.
+    void OnUpdateClicked();
+
+    // ---- Operations used by the handlers ----
+    void UpdateRun();
+    void RestartWait();
+    // Resume polling, sleep 1000 ms, read the state; repeated while the state is non-zero and
+    // the time since startTick, measured at the start of each pass, is under 30000 ms.
+    // Returns the last state read (non-zero: the printer is not ready).
+    std::int32_t PollingWait(std::uint32_t startTick);
+    // The catalogue lookup: -1 missing, 0 declined or unusable, otherwise the length of
+    // "Version". Output buffers hold size characters each, terminator included.
+    std::int32_t GetFirmwareInfo(const char* section, char* fileName, char* version,
+                                 char* intermediateFileName, char* intermediateVersion,
+                                 std::uint32_t size);
+
+    // ---- Job calls (the flash job's spool calls through the driver-interface library) ----
+    // 1 when all three entry points are bound, 0 otherwise.
+    int BindDriverInterface(ModuleHandle& module);
+    // These raise CWinAPIException on failure.
+    int StartDocument(const char* docName, const char* outputFile, const char* dataType,
+                      std::uint32_t mode);
+    std::uint32_t WriteJob(const void* buffer, std::uint32_t length);
+    void ReadZeroLength();
+    std::uint32_t ReadReply(void* buffer, std::uint32_t capacity);
+    void EndDocument();
+
+    // ---- Flash job reply ----
+    // Reads until one read brings 2 bytes or more, or the limit passes. Returns the count of
+    // that read (at most capacity), or 0 when no reply came in time.
+    std::uint32_t ReceiveReply(std::uint8_t* buffer, std::uint32_t bufferSize);
+    // 1 for a success report that ends an update, 0 otherwise.
+    int HandleReply(const std::uint8_t* reply, std::uint32_t received);
+
+    // ---- State (declaration order as the dialog has always had it) ----
+    std::int32_t m_noUpdatePossible = 0;
+    std::int32_t m_twoStep = 0;
+    ModuleHandle m_hLibrary = nullptr;
+    std::string m_messageText;
+    std::string m_buttonText;
+    std::int32_t m_catalogueResult = 0;
+    PrinterHandle m_hPrinter = nullptr;
+    std::vector<std::string> m_printerNames;
+    std::vector<std::string> m_portNames;
+    std::string m_firmwareFolder;
+    std::int32_t m_fwMajor = 0;
+    std::int32_t m_fwMinor = 0;
+    std::uint32_t m_jobId = 0;
+    CFixedText<kPathTextSize> m_fileName;
+    CFixedText<kPathTextSize> m_targetVersion;
+    CFixedText<kPathTextSize> m_intermediateFileName;
+    CFixedText<kPathTextSize> m_intermediateVersion;
+    std::int32_t m_errorReply = 0;
+    std::int32_t m_replyHandled = 0;
+    CFixedText<kShortTextSize> m_fwVersion;
+    CFixedText<kShortTextSize> m_model;
+    CFixedText<kShortTextSize> m_libVersion;
+    CFixedText<kPathTextSize> m_printerName;
+
+private:
+    // Loads a string-table text into m_messageText and returns it.
+    const std::string& Load(unsigned id);
+    void ShowText(int line, unsigned id);
+
+    CPorts m_ports;
+};
+
+} // namespace sarnok

@@ -1,0 +1,43 @@
+// Resource ids shared by the resource script and the code. Plain #defines so that rc.exe,
+// windres and the portable core can all include it.
+#pragma once
+
+#define IDR_MAINFRAME 128
+
+#define IDD_ABOUTBOX 130
+#define IDD_FUU_DIALOG 102
+
+#define IDC_PRINTER_LIST 1000
+#define IDC_FIRMWARE_FIELD 1002
+#define IDC_STATUS_LINE1 1004
+#define IDC_STATUS_LINE2 1005
+#define IDC_STATUS_LINE3 1006
+#define IDC_VERSION_LINE 122
+
+#define IDM_ABOUTBOX 100
+
+#define IDS_ABOUTBOX 101
+#define IDS_NO_DRIVERS 102
+#define IDS_SELECT_PRINTER 103
+#define IDS_UPDATE_SUCCESSFUL 104
+#define IDS_NOT_RESPONDING 105
+#define IDS_LIST_EMPTY 106
+#define IDS_CANNOT_OPEN_FILE 107
+#define IDS_WAITING_FOR_STATUS 108
+#define IDS_CONNECTING 109
+#define IDS_CANNOT_SEND 110
+#define IDS_NO_STATUS 111
+#define IDS_UPDATING 112
+#define IDS_PRINTER_BEEPS 113
+#define IDS_NO_MATCHING_FIRMWARE 114
+#define IDS_CONTACT_PROVIDER 115
+#define IDS_INCORRECT_DATA 116
+#define IDS_CHECK_PRINTER 117
+#define IDS_NO_DRIVER 118
+#define IDS_LATEST_FIRMWARE 119
+#define IDS_CLICK_UPDATE 120
+#define IDS_SAME_VERSION 121
+#define IDS_PLACEHOLDER 122
+#define IDS_CLOSE 123
+#define IDS_TOO_MANY_PRINTERS 124
+#define IDS_REMOVE_PRINTERS 125
