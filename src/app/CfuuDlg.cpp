@@ -117,7 +117,9 @@ void CfuuDlg::OnSysCommand(unsigned command, long parameter) {
     }
 }
 
-void CfuuDlg::OnCancelClicked() { m_ports.m_view.EndDialogCancel(); }
+void CfuuDlg::OnCancelClicked() {
+    m_ports.m_view.EndDialogCancel();
+}
 
 std::int32_t CfuuDlg::PollingWait(std::uint32_t startTick) {
     IClock& clock = m_ports.m_clock;

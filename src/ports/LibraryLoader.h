@@ -9,7 +9,7 @@ class ILibraryLoader {
 public:
     virtual ~ILibraryLoader() = default;
 
-    virtual ModuleHandle Load(const char* fileName) = 0;                  // nullptr on failure
+    virtual ModuleHandle Load(const char* fileName) = 0;                    // nullptr on failure
     virtual FarProc Lookup(ModuleHandle module, const char* entryName) = 0; // nullptr if absent
     virtual void Release(ModuleHandle module) = 0;
 };

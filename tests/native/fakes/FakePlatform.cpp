@@ -17,8 +17,12 @@ std::string Lower(std::string text) {
 }
 } // namespace
 
-void SetLastErrorValue(std::uint32_t code) { g_lastError = code; }
-std::uint32_t LastErrorValue() { return g_lastError; }
+void SetLastErrorValue(std::uint32_t code) {
+    g_lastError = code;
+}
+std::uint32_t LastErrorValue() {
+    return g_lastError;
+}
 
 // ---- CVirtualClock ----
 
@@ -34,7 +38,9 @@ void CVirtualClock::Sleep(std::uint32_t milliseconds) {
     m_now += milliseconds;
 }
 
-void CVirtualClock::KeepResponsive() { ++m_keepResponsiveCalls; }
+void CVirtualClock::KeepResponsive() {
+    ++m_keepResponsiveCalls;
+}
 
 // ---- CFakeLoader ----
 
@@ -237,7 +243,9 @@ std::uint32_t CFakeProfile::GetString(const char* section, const char* key, char
 
 // ---- CTestRig ----
 
-CTestRig::CTestRig() { m_dlg = std::make_unique<CfuuDlg>(Ports()); }
+CTestRig::CTestRig() {
+    m_dlg = std::make_unique<CfuuDlg>(Ports());
+}
 
 CPorts CTestRig::Ports() {
     return CPorts{m_view, m_spooler, m_status, m_loader, m_files, m_clock, m_system, m_profile};

@@ -29,9 +29,9 @@ public:
     void KeepResponsive() override;
 
     std::uint32_t m_now = 5000;
-    std::uint64_t m_slept = 0;      // total of all sleeps
+    std::uint64_t m_slept = 0; // total of all sleeps
     std::vector<std::uint32_t> m_sleeps;
-    std::uint32_t m_tickCost = 0;   // added after every GetTickCount (e.g. time a read takes)
+    std::uint32_t m_tickCost = 0; // added after every GetTickCount (e.g. time a read takes)
     int m_keepResponsiveCalls = 0;
 };
 
@@ -65,7 +65,7 @@ public:
     struct CFile {
         std::vector<std::uint8_t> m_bytes;
         bool m_readOnly = false;
-        bool m_locked = false;                  // opened elsewhere without sharing
+        bool m_locked = false;                       // opened elsewhere without sharing
         std::optional<std::uint64_t> m_sizeOverride; // pretend size (e.g. 4 GiB)
     };
 
@@ -87,8 +87,8 @@ public:
     std::size_t m_openFiles = 0;
     std::size_t m_openMappings = 0;
     std::size_t m_openViews = 0;
-    std::vector<std::string> m_deleted;    // names passed to Delete
-    std::vector<std::string> m_calls;      // "attr:PATH", "open:PATH", "size", "map", ...
+    std::vector<std::string> m_deleted; // names passed to Delete
+    std::vector<std::string> m_calls;   // "attr:PATH", "open:PATH", "size", "map", ...
 
 private:
     std::map<std::uintptr_t, std::string> m_handles;
@@ -122,8 +122,8 @@ public:
 // Initialisation-file lookups with the platform's case-insensitive section and key names.
 class CFakeProfile : public IProfileReader {
 public:
-    std::uint32_t GetString(const char* section, const char* key, char* buffer,
-                            std::uint32_t size, const char* filePath) override;
+    std::uint32_t GetString(const char* section, const char* key, char* buffer, std::uint32_t size,
+                            const char* filePath) override;
     void Set(const std::string& section, const std::string& key, const std::string& value);
 
     bool m_fileExists = true;

@@ -58,10 +58,10 @@ public:
     bool m_jobOpenFails = false; // Open with kPrinterAllAccess fails
 
     // What happened.
-    std::vector<std::uint32_t> m_writeLengths;     // length asked for, per write
-    std::vector<std::uint8_t> m_bytesWritten;      // everything accepted, in order
-    std::vector<const void*> m_writeSources;       // buffer pointer per write
-    std::vector<std::string> m_calls;              // "open:NAME:ACCESS", "write:N", "read0", ...
+    std::vector<std::uint32_t> m_writeLengths; // length asked for, per write
+    std::vector<std::uint8_t> m_bytesWritten;  // everything accepted, in order
+    std::vector<const void*> m_writeSources;   // buffer pointer per write
+    std::vector<std::string> m_calls;          // "open:NAME:ACCESS", "write:N", "read0", ...
     std::vector<std::uint32_t> m_openAccess;
     std::size_t m_readCalls = 0;
 

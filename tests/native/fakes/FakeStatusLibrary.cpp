@@ -22,8 +22,7 @@ int CFakeStatusLibrary::Count(const std::string& prefix) const {
 }
 
 int CFakeStatusLibrary::GetCardPrinterInfo(const char* printerName, int infoType, void* buffer,
-                                           std::uint32_t bufferSize,
-                                           std::uint32_t* requiredSize) {
+                                           std::uint32_t bufferSize, std::uint32_t* requiredSize) {
     const std::string name = printerName;
     const bool sizeQuery = buffer == nullptr;
     m_calls.push_back(std::string(sizeQuery ? "size:" : "fetch:") + name + ":" +

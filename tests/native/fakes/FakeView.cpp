@@ -145,22 +145,32 @@ void CFakeView::DisableFirmwareField() {
     m_log.push_back("firmwareField=0");
 }
 
-bool CFakeView::HasSystemMenu() { return m_hasSystemMenu; }
+bool CFakeView::HasSystemMenu() {
+    return m_hasSystemMenu;
+}
 
-void CFakeView::AppendSystemMenuSeparator() { m_systemMenu.push_back("-"); }
+void CFakeView::AppendSystemMenuSeparator() {
+    m_systemMenu.push_back("-");
+}
 
 void CFakeView::AppendSystemMenuItem(unsigned commandId, const std::string& text) {
     m_systemMenu.push_back(std::to_string(commandId) + ":" + text);
 }
 
-void CFakeView::SetWindowIcons() { ++m_iconsSet; }
+void CFakeView::SetWindowIcons() {
+    ++m_iconsSet;
+}
 
-void CFakeView::RunAboutBox() { ++m_aboutRuns; }
+void CFakeView::RunAboutBox() {
+    ++m_aboutRuns;
+}
 
 void CFakeView::DefaultSysCommand(unsigned command, long /*parameter*/) {
     m_defaultSysCommands.push_back(command);
 }
 
-void CFakeView::EndDialogCancel() { ++m_endDialogCalls; }
+void CFakeView::EndDialogCancel() {
+    ++m_endDialogCalls;
+}
 
 } // namespace sarnok::test
