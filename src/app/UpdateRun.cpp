@@ -1,0 +1,259 @@
+// The update run: one firmware file sent to the selected printer as a flash job, ending through
+// exactly one of its exits with everything it obtained released.
+#include "app/CfuuDlg.h"
+#include "app/PathText.h"
+#include "printer/FlashJob.h"
+#include "printer/WinAPIException.h"
+#include "res/resource.h"
+
+#include <cstring>
+
+namespace sarnok {
+
+namespace {
+
+constexpr const char* kStepOneOfTwo = "Step 1 of 2";
+constexpr const char* kOneBlank = " ";
+constexpr const char* kNoView = "Could not map view of file.";
+constexpr const char* kJobNotStarted = "Failed to Start Printing Job.";
+constexpr const char* kAllocationFailed = "CoTaskMemAlloc FAILED";
+constexpr const char* kWarningCaption = "Warning";
+// Left in the current directory by the maker's driver stack; removed once the file is open.
+constexpr const char* kHandlerFile = "thandler.dat";
+constexpr std::uint64_t kLargestSendableSize = 0xFFFFFFFFull;
+
+// What one run has obtained, released in the order the exits require.
+struct CRunResources {
+    IFirmwareFile& m_files;
+    ISpooler& m_spooler;
+    FileHandle m_file = nullptr;
+    MappingHandle m_mapping = nullptr;
+    const std::uint8_t* m_view = nullptr;
+    bool m_printerOpen = false;
+
+    // Unmaps the view, closes the mapping, closes the file: each as far as it was obtained.
+    void ReleaseFile() {
+        if (m_view != nullptr) {
+            m_files.UnmapView(m_view);
+            m_view = nullptr;
+        }
+        if (m_mapping != nullptr) {
+            m_files.CloseMapping(m_mapping);
+            m_mapping = nullptr;
+        }
+        if (m_file != nullptr) {
+            m_files.CloseFile(m_file);
+            m_file = nullptr;
+        }
+    }
+    void ClosePrinter(PrinterHandle& printer) {
+        if (m_printerOpen) {
+            m_spooler.Close(printer);
+            m_printerOpen = false;
+        }
+        printer = nullptr;
+    }
+};
+
+// The run's job calls that raise: true when the call raised instead of returning.
+template <typename Call>
+bool Raised(Call&& call) {
+    try {
+        call();
+        return false;
+    } catch (const CWinAPIException&) {
+        return true;
+    }
+}
+
+} // namespace
+
+void CfuuDlg::UpdateRun() {
+    IMainView& view = m_ports.m_view;
+    IFirmwareFile& files = m_ports.m_files;
+    ISystemServices& system = m_ports.m_system;
+
+    view.EnableUpdate(false);
+    const std::uint32_t startTick = m_ports.m_clock.GetTickCount();
+    view.BeginWaitCursor();
+    // Standby in the middle of a flash would leave the printer without firmware.
+    system.KeepSystemAwake(true);
+
+    CRunResources run{files, m_ports.m_spooler};
+    bool jobStarted = false;
+
+    const auto finish = [&]() {
+        system.KeepSystemAwake(false);
+        view.EndWaitCursor();
+    };
+    // The end-document call at an exit; its failure cannot be mended there and is passed over.
+    const auto endJob = [&]() {
+        if (jobStarted) {
+            Raised([&] { EndDocument(); });
+            jobStarted = false;
+        }
+    };
+    // The releases every exit after the file was opened makes, job and printer included.
+    const auto releaseAll = [&]() {
+        endJob();
+        run.ReleaseFile();
+        run.ClosePrinter(m_hPrinter);
+        files.Delete(kHandlerFile);
+        finish();
+    };
+    const auto showExit = [&](const char* line1, unsigned line2, const char* line3) {
+        view.SetStatusText(1, line1);
+        ShowText(2, line2);
+        view.SetStatusText(3, line3);
+    };
+
+    if (BindDriverInterface(m_hLibrary) == 0) {
+        ShowText(2, IDS_NO_DRIVER);
+        finish();
+        return;
+    }
+
+    ShowText(2, IDS_CONNECTING);
+    if (PollingWait(startTick) != 0) {
+        ShowText(1, IDS_NOT_RESPONDING);
+        ShowText(2, IDS_CHECK_PRINTER);
+        finish();
+        return;
+    }
+
+    ShowText(1, IDS_UPDATING);
+    ShowText(2, IDS_PRINTER_BEEPS);
+
+    std::string executablePath;
+    const bool havePath = system.GetExecutablePath(&executablePath);
+    m_firmwareFolder = RemoveFileSpec(executablePath) + "\\";
+    std::string path = m_firmwareFolder;
+    if (m_twoStep != 0) {
+        view.SetStatusText(3, kStepOneOfTwo);
+        path += m_intermediateFileName.c_str();
+    } else {
+        path += m_fileName.c_str();
+    }
+
+    // Without the executable's folder the name would resolve elsewhere (and an empty file
+    // would be created there): treated as a file that cannot be opened.
+    if (havePath) {
+        files.SetNormalAttributes(path);
+        run.m_file = files.OpenExclusive(path);
+    }
+    if (run.m_file == nullptr) {
+        ShowText(2, IDS_CANNOT_OPEN_FILE);
+        finish();
+        return;
+    }
+
+    // The size field has 32 bits: a larger file must not go out with a truncated size.
+    const std::uint64_t fullSize = files.GetSize(run.m_file);
+    if (fullSize == 0 || fullSize > kLargestSendableSize) {
+        showExit(kOneBlank, IDS_CANNOT_OPEN_FILE, kOneBlank);
+        releaseAll();
+        return;
+    }
+    const auto size = static_cast<std::uint32_t>(fullSize);
+
+    run.m_mapping = files.CreateMapping(run.m_file, size);
+    if (run.m_mapping == nullptr) {
+        ShowText(2, IDS_CANNOT_OPEN_FILE);
+        releaseAll();
+        return;
+    }
+    run.m_view = files.MapView(run.m_mapping);
+    if (run.m_view == nullptr) {
+        view.SetStatusText(1, kOneBlank);
+        view.SetStatusText(2, kNoView);
+        view.SetStatusText(3, kOneBlank);
+        releaseAll();
+        return;
+    }
+
+    // The block only carries the text into the name field; without it the same text is used
+    // directly.
+    CFlashHeader header{};
+    if (auto* block = static_cast<char*>(system.AllocateTaskMemory(kHeaderTextBlockSize))) {
+        std::strncpy(block, kFlashHeaderName, kHeaderTextBlockSize - 1);
+        block[kHeaderTextBlockSize - 1] = '\0';
+        header = BuildFlashHeader(block, size);
+        system.FreeTaskMemory(block);
+    } else {
+        view.ShowMessageBox(kAllocationFailed, kWarningCaption, EMessageButtons::Ok);
+        header = BuildFlashHeader(kFlashHeaderName, size);
+    }
+
+    // Not tested here: a printer that did not open makes the start-document call fail.
+    m_hPrinter = nullptr;
+    run.m_printerOpen =
+        m_ports.m_spooler.Open(m_printerName.c_str(), &m_hPrinter, kPrinterAllAccess);
+
+    const bool startRaised = Raised([&] {
+        jobStarted = StartDocument(kFlashDocumentName, nullptr, nullptr, kFlashJobMode) != 0;
+    });
+    if (startRaised || !jobStarted) {
+        view.SetStatusText(1, kOneBlank);
+        view.SetStatusText(2, kJobNotStarted);
+        view.SetStatusText(3, kOneBlank);
+        releaseAll();
+        return;
+    }
+
+    // Written straight from the view; a multiple of 2000 gets no empty last write, which
+    // would count as a failed send after every byte went out.
+    bool sent = false;
+    const bool sendRaised = Raised([&] {
+        if (WriteJob(header.data(), kFlashHeaderSize) == 0) {
+            return;
+        }
+        ReadZeroLength();
+        const std::uint32_t fullChunks = size / kFlashChunkSize;
+        for (std::uint32_t k = 0; k < fullChunks; ++k) {
+            if (WriteJob(run.m_view + static_cast<std::size_t>(k) * kFlashChunkSize,
+                         kFlashChunkSize) == 0) {
+                return;
+            }
+        }
+        const std::uint32_t rest = size % kFlashChunkSize;
+        if (rest != 0 &&
+            WriteJob(run.m_view + static_cast<std::size_t>(fullChunks) * kFlashChunkSize, rest) ==
+                0) {
+            return;
+        }
+        ReadZeroLength();
+        sent = true;
+    });
+    if (sendRaised || !sent) {
+        ShowText(1, IDS_CANNOT_SEND);
+        ShowText(2, IDS_CHECK_PRINTER);
+        releaseAll();
+        return;
+    }
+
+    ShowText(2, IDS_WAITING_FOR_STATUS);
+    if (m_twoStep == 0) {
+        view.SetStatusText(1, "");
+        view.SetStatusText(3, "");
+    }
+
+    std::uint8_t reply[kReplyBufferSize];
+    const std::uint32_t received = ReceiveReply(reply, kReplyBufferSize);
+    if (received == 0) {
+        ShowText(1, IDS_NO_STATUS);
+        view.SetStatusText(2, "");
+        view.SetStatusText(3, "");
+        releaseAll();
+        return;
+    }
+
+    if (HandleReply(reply, received) == 1) {
+        m_errorReply = 0;
+    }
+    view.SetCancelCaption(Load(IDS_CLOSE));
+    endJob();
+    view.RefreshNow();
+    releaseAll();
+}
+
+} // namespace sarnok
