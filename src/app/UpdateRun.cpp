@@ -68,6 +68,22 @@ bool Raised(Call&& call) {
 
 } // namespace
 
+void CfuuDlg::OnUpdateClicked() {
+    // A two-step update sends the intermediate firmware first. A wait that ends ready clears
+    // m_twoStep, so the next run sends the final firmware; one that ends not responding leaves
+    // it set, and the intermediate firmware goes out again.
+    if (m_twoStep != 0) {
+        UpdateRun();
+    }
+    // Before a single-step run this wait is the check that the printer answers and is idle.
+    RestartWait();
+    UpdateRun();
+    // Without any reply handled in this dialog, leave the printer checked and the texts fresh.
+    if (m_replyHandled == 0) {
+        RestartWait();
+    }
+}
+
 void CfuuDlg::UpdateRun() {
     IMainView& view = m_ports.m_view;
     IFirmwareFile& files = m_ports.m_files;
