@@ -19,7 +19,8 @@ std::string Version(std::int32_t major, std::int32_t minor) {
 std::string Bytes(const std::uint8_t* data, std::size_t size) {
     std::string text;
     for (std::size_t i = 0; i < size; ++i) {
-        text += (i == 0 ? "" : " ") + CJobLog::Hex(data[i], 2);
+        text += i == 0 ? "" : " ";
+        text += CJobLog::Hex(data[i], 2);
     }
     return text;
 }
@@ -78,8 +79,9 @@ CSimulator::CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log)
     }
     std::string names;
     for (const CPrinter& printer : m_printers) {
-        names += (names.empty() ? "" : ", ") + CJobLog::Quote(printer.m_config.m_name.c_str()) +
-                 " " + printer.m_config.m_model + " " + Version(printer.m_major, printer.m_minor);
+        names += names.empty() ? "" : ", ";
+        names += CJobLog::Quote(printer.m_config.m_name.c_str());
+        names += " " + printer.m_config.m_model + " " + Version(printer.m_major, printer.m_minor);
     }
     Log("sim start printers=" + std::to_string(m_printers.size()) + " time-scale=" +
         std::to_string(m_scenario.m_timeScale) + (names.empty() ? "" : " [" + names + "]"));
@@ -147,7 +149,12 @@ CSimulator::CHandle* CSimulator::FindHandle(SimHandle handle) {
 }
 
 std::string CSimulator::HandleText(SimHandle handle) const {
-    return handle == 0 ? "NULL" : "#" + std::to_string(handle);
+    if (handle == 0) {
+        return "NULL";
+    }
+    std::string text = "#";
+    text += std::to_string(handle);
+    return text;
 }
 
 bool CSimulator::ReportedFirmware(const std::string& name, std::int32_t* major,
@@ -164,10 +171,10 @@ bool CSimulator::ReportedFirmware(const std::string& name, std::int32_t* major,
 
 // ---- spooler ----
 
-bool CSimulator::EnumPrinters(std::uint32_t flags, const char* serverName, std::uint32_t level,
-                              std::uint32_t recordSize, std::uint32_t bufferSize,
-                              std::uint32_t* needed,
-                              std::vector<const CSimPrinterConfig*>* printers) {
+bool CSimulator::EnumerateLocal(std::uint32_t flags, const char* serverName, std::uint32_t level,
+                                std::uint32_t recordSize, std::uint32_t bufferSize,
+                                std::uint32_t* needed,
+                                std::vector<const CSimPrinterConfig*>* printers) {
     Advance();
     const std::string call = "winspool EnumPrintersA(flags=" + std::to_string(flags) +
                              ", name=" + CJobLog::Quote(serverName) +
@@ -201,8 +208,7 @@ bool CSimulator::EnumPrinters(std::uint32_t flags, const char* serverName, std::
     return true;
 }
 
-bool CSimulator::OpenPrinter(const char* name, SimHandle* handle, bool hasDefaults,
-                             std::uint32_t access) {
+bool CSimulator::Open(const char* name, SimHandle* handle, bool hasDefaults, std::uint32_t access) {
     Advance();
     const std::string call = "winspool OpenPrinterA(" + CJobLog::Quote(name) + ", access=" +
                              (hasDefaults ? "0x" + CJobLog::Hex(access, 5) : "default") + ")";
@@ -230,9 +236,9 @@ bool CSimulator::OpenPrinter(const char* name, SimHandle* handle, bool hasDefaul
     return true;
 }
 
-bool CSimulator::GetPrinter(SimHandle handle, std::uint32_t level, std::uint32_t recordSize,
-                            bool haveBuffer, std::uint32_t bufferSize, std::uint32_t* needed,
-                            CLevel2Texts* texts) {
+bool CSimulator::QueryLevel2(SimHandle handle, std::uint32_t level, std::uint32_t recordSize,
+                             bool haveBuffer, std::uint32_t bufferSize, std::uint32_t* needed,
+                             CLevel2Texts* texts) {
     Advance();
     const std::string call =
         "winspool GetPrinterA(" + HandleText(handle) + ", level=" + std::to_string(level) +
@@ -657,7 +663,8 @@ void CSimulator::FinishJob(CHandle& handle, const char* how) {
     }
     std::string chunks;
     for (const std::uint32_t size : job.m_chunks) {
-        chunks += (chunks.empty() ? "" : ",") + std::to_string(size);
+        chunks += chunks.empty() ? "" : ",";
+        chunks += std::to_string(size);
     }
     CDemoImageInfo image;
     const bool parsed = ParseDemoImage(job.m_body.data(), job.m_body.size(), &image);
@@ -669,7 +676,8 @@ void CSimulator::FinishJob(CHandle& handle, const char* how) {
                                             "garbage",  "split",   "none"};
     std::string problems;
     for (const std::string& problem : job.m_problems) {
-        problems += (problems.empty() ? "" : ",") + problem;
+        problems += problems.empty() ? "" : ",";
+        problems += problem;
     }
     Log("job " + std::to_string(job.m_id) + " " + how +
         " printer=" + CJobLog::Quote(printer.m_config.m_name.c_str()) + " doc=" +
@@ -732,8 +740,10 @@ void CSimulator::Shutdown() {
     std::string handles;
     for (const auto& [id, state] : m_handles) {
         jobs += state.m_job ? 1 : 0;
-        handles += " " + HandleText(id) + "=" +
-                   CJobLog::Quote(m_printers[state.m_printer].m_config.m_name.c_str());
+        handles += ' ';
+        handles += HandleText(id);
+        handles += '=';
+        handles += CJobLog::Quote(m_printers[state.m_printer].m_config.m_name.c_str());
     }
     Log("exit open-handles=" + std::to_string(m_handles.size()) +
         " open-jobs=" + std::to_string(jobs) + handles);

@@ -62,16 +62,16 @@ public:
     // Level-5 enumeration of the local printers. recordSize is the platform's PRINTER_INFO_5A
     // size. Fails with ERROR_INSUFFICIENT_BUFFER when the records and texts need more than
     // bufferSize bytes (needed says how many). On success printers lists what to lay out.
-    bool EnumPrinters(std::uint32_t flags, const char* serverName, std::uint32_t level,
-                      std::uint32_t recordSize, std::uint32_t bufferSize, std::uint32_t* needed,
-                      std::vector<const CSimPrinterConfig*>* printers);
+    bool EnumerateLocal(std::uint32_t flags, const char* serverName, std::uint32_t level,
+                        std::uint32_t recordSize, std::uint32_t bufferSize, std::uint32_t* needed,
+                        std::vector<const CSimPrinterConfig*>* printers);
     // access 0 stands for "no defaults" (the spooler's default access).
-    bool OpenPrinter(const char* name, SimHandle* handle, bool hasDefaults, std::uint32_t access);
+    bool Open(const char* name, SimHandle* handle, bool hasDefaults, std::uint32_t access);
     // Level 2 only. A call without a buffer (or with one too small) fails with
     // ERROR_INSUFFICIENT_BUFFER and sets needed = recordSize + the texts' bytes.
-    bool GetPrinter(SimHandle handle, std::uint32_t level, std::uint32_t recordSize,
-                    bool haveBuffer, std::uint32_t bufferSize, std::uint32_t* needed,
-                    CLevel2Texts* texts);
+    bool QueryLevel2(SimHandle handle, std::uint32_t level, std::uint32_t recordSize,
+                     bool haveBuffer, std::uint32_t bufferSize, std::uint32_t* needed,
+                     CLevel2Texts* texts);
     bool ClosePrinter(SimHandle handle);
     bool WritePrinter(SimHandle handle, const void* buffer, std::uint32_t length,
                       std::uint32_t* written);

@@ -184,8 +184,8 @@ BOOL WINAPI SimWs_EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buf
     return Call([&](CSimulator& sim) {
         std::uint32_t bytes = 0;
         std::vector<const CSimPrinterConfig*> printers;
-        if (!sim.EnumPrinters(flags, name, level, sizeof(PRINTER_INFO_5A), usable, &bytes,
-                              &printers)) {
+        if (!sim.EnumerateLocal(flags, name, level, sizeof(PRINTER_INFO_5A), usable, &bytes,
+                                &printers)) {
             *needed = bytes;
             return FALSE;
         }
@@ -209,9 +209,8 @@ BOOL WINAPI SimWs_EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buf
 BOOL WINAPI SimWs_OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults) {
     return Call([&](CSimulator& sim) {
         SimHandle id = 0;
-        const bool ok =
-            sim.OpenPrinter(name, printer == nullptr ? nullptr : &id, defaults != nullptr,
-                            defaults != nullptr ? defaults->DesiredAccess : 0);
+        const bool ok = sim.Open(name, printer == nullptr ? nullptr : &id, defaults != nullptr,
+                                 defaults != nullptr ? defaults->DesiredAccess : 0);
         if (printer != nullptr) {
             *printer = ok ? ToHandle(id) : nullptr;
         }
@@ -229,8 +228,8 @@ BOOL WINAPI SimWs_GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD 
         std::uint32_t bytes = 0;
         CLevel2Texts texts;
         const bool ok =
-            sim.GetPrinter(FromHandle(printer), level, sizeof(PRINTER_INFO_2A), buffer != nullptr,
-                           buffer == nullptr ? 0 : size, &bytes, &texts);
+            sim.QueryLevel2(FromHandle(printer), level, sizeof(PRINTER_INFO_2A), buffer != nullptr,
+                            buffer == nullptr ? 0 : size, &bytes, &texts);
         *needed = bytes;
         if (!ok) {
             return FALSE;
@@ -321,8 +320,8 @@ int WINAPI SimOrn_ResumePrinterPollingA(const char* name, int flag) {
 
 // ---- driver-interface libraries ----
 
-static int StartDoc(ESource source, HANDLE printer, DWORD level, DOC_INFO_1A* doc, DWORD mode,
-                    DWORD* jobId) {
+static int ForwardStartDoc(ESource source, HANDLE printer, DWORD level, DOC_INFO_1A* doc,
+                           DWORD mode, DWORD* jobId) {
     return Call([&](CSimulator& sim) {
         std::uint32_t id = jobId == nullptr ? 0 : *jobId;
         const int result = sim.ZevStartDocPrinter(
@@ -336,12 +335,13 @@ static int StartDoc(ESource source, HANDLE printer, DWORD level, DOC_INFO_1A* do
     });
 }
 
-static int EndDoc(ESource source, HANDLE printer, DWORD jobId) {
+static int ForwardEndDoc(ESource source, HANDLE printer, DWORD jobId) {
     return Call(
         [&](CSimulator& sim) { return sim.ZevEndDocPrinter(source, FromHandle(printer), jobId); });
 }
 
-static int ReadReply(ESource source, HANDLE printer, void* buffer, DWORD capacity, DWORD* read) {
+static int ForwardReadReply(ESource source, HANDLE printer, void* buffer, DWORD capacity,
+                            DWORD* read) {
     return Call([&](CSimulator& sim) {
         std::uint32_t count = 0;
         const int result = sim.ZevReadPrinter(source, FromHandle(printer), buffer, capacity,
@@ -355,23 +355,23 @@ static int ReadReply(ESource source, HANDLE printer, void* buffer, DWORD capacit
 
 int WINAPI SimDodaved_ZevStartDocPrinter(HANDLE printer, DWORD level, DOC_INFO_1A* doc, DWORD mode,
                                          DWORD* jobId) {
-    return StartDoc(ESource::Dodaved, printer, level, doc, mode, jobId);
+    return ForwardStartDoc(ESource::Dodaved, printer, level, doc, mode, jobId);
 }
 int WINAPI SimDodaved_ZevEndDocPrinter(HANDLE printer, DWORD jobId) {
-    return EndDoc(ESource::Dodaved, printer, jobId);
+    return ForwardEndDoc(ESource::Dodaved, printer, jobId);
 }
 int WINAPI SimDodaved_ZevReadPrinter(HANDLE printer, void* buffer, DWORD capacity, DWORD* read) {
-    return ReadReply(ESource::Dodaved, printer, buffer, capacity, read);
+    return ForwardReadReply(ESource::Dodaved, printer, buffer, capacity, read);
 }
 int WINAPI SimVizuvuv_ZevStartDocPrinter(HANDLE printer, DWORD level, DOC_INFO_1A* doc, DWORD mode,
                                          DWORD* jobId) {
-    return StartDoc(ESource::Vizuvuv, printer, level, doc, mode, jobId);
+    return ForwardStartDoc(ESource::Vizuvuv, printer, level, doc, mode, jobId);
 }
 int WINAPI SimVizuvuv_ZevEndDocPrinter(HANDLE printer, DWORD jobId) {
-    return EndDoc(ESource::Vizuvuv, printer, jobId);
+    return ForwardEndDoc(ESource::Vizuvuv, printer, jobId);
 }
 int WINAPI SimVizuvuv_ZevReadPrinter(HANDLE printer, void* buffer, DWORD capacity, DWORD* read) {
-    return ReadReply(ESource::Vizuvuv, printer, buffer, capacity, read);
+    return ForwardReadReply(ESource::Vizuvuv, printer, buffer, capacity, read);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
