@@ -224,6 +224,7 @@ void CFakeProfile::Set(const std::string& section, const std::string& key,
 std::uint32_t CFakeProfile::GetString(const char* section, const char* key, char* buffer,
                                       std::uint32_t size, const char* filePath) {
     m_paths.push_back(filePath);
+    m_lookups.push_back(std::string(section) + "/" + key + ":" + std::to_string(size));
     if (size == 0) {
         return 0;
     }

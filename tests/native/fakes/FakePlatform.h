@@ -128,7 +128,8 @@ public:
 
     bool m_fileExists = true;
     std::map<std::string, std::map<std::string, std::string>> m_sections; // lower-cased names
-    std::vector<std::string> m_paths; // file path of every lookup
+    std::vector<std::string> m_paths;   // file path of every lookup
+    std::vector<std::string> m_lookups; // "SECTION/KEY:SIZE" of every lookup, in order
 };
 
 // Everything a CfuuDlg needs, faked, with the dialog built on top.

@@ -50,7 +50,9 @@ int CFakeStatusLibrary::GetCardPrinterInfo(const char* printerName, int infoType
         return 1;
     }
     if (infoType == 1) {
-        *requiredSize = printer.m_infoSize != 0 ? printer.m_infoSize : sizeof(CInfo1Record);
+        *requiredSize = printer.m_infoMissing     ? 0
+                        : printer.m_infoSize != 0 ? printer.m_infoSize
+                                                  : sizeof(CInfo1Record);
         if (sizeQuery) {
             return 0;
         }

@@ -22,6 +22,7 @@ public:
         std::int32_t m_minor = 0;
         // Info type 1.
         std::uint32_t m_infoSize = 0; // 0: the natural size of the record
+        bool m_infoMissing = false;   // the size query reports 0
         bool m_infoFetchFails = false;
         std::string m_model;
         std::string m_libVersion;
