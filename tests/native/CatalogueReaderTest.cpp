@@ -75,9 +75,8 @@ TEST(CatalogueReaderTest, MissingOrEmptyFileAndTinyBuffersGiveEmptyText) {
     EXPECT_EQ(Get("example.ini", "21.6", "Version", 1).m_result, 0u);
     EXPECT_EQ(Text("example.ini", "21.6", "Version", 2), "2");
     CIniFile reader;
-    EXPECT_EQ(reader.GetString("21.6", "Version", nullptr, 260,
-                               (kDataDir + "/example.ini").c_str()),
-              0u);
+    EXPECT_EQ(
+        reader.GetString("21.6", "Version", nullptr, 260, (kDataDir + "/example.ini").c_str()), 0u);
     char buffer[8] = "XXXXXXX";
     EXPECT_EQ(reader.GetString("21.6", "Version", buffer, sizeof buffer, nullptr), 0u);
     EXPECT_STREQ(buffer, "");
@@ -142,7 +141,7 @@ TEST(CatalogueReaderTest, SemicolonLinesNeverAnswerForRealKeys) {
 TEST(CatalogueReaderTest, BlanksAroundNamesAndValuesAreTrimmed) {
     EXPECT_EQ(Text("blanks.ini", "21.6", "Version"), "21.8");
     EXPECT_EQ(Text("blanks.ini", " 21.6\t", "\tVersion "), "21.8");
-    EXPECT_EQ(Text("blanks.ini", "21.6", "Filename"), "fw.bin"); // \v, \f and ^Z are blanks
+    EXPECT_EQ(Text("blanks.ini", "21.6", "Filename"), "fw.bin");  // \v, \f and ^Z are blanks
     EXPECT_EQ(Get("blanks.ini", "19.5", "Version").m_result, 0u); // CR alone ends a line
     EXPECT_EQ(Get("blanks.ini", "19.5", "Filename").m_result, 0u);
     EXPECT_EQ(Text("blanks.ini", "18.2", "IntermediateVersion"), "19 . 5");
@@ -183,8 +182,9 @@ TEST(CatalogueReaderTest, BinaryJunkIsSurvivedAndNulEndsAName) {
 // executable's folder reaches the file, and the worked example gives the documented results.
 TEST(CatalogueReaderTest, CoreLookupReadsTheCatalogueBesideTheExecutable) {
     const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("sarnok-catalogue-" +
-            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::filesystem::temp_directory_path() /
+        ("sarnok-catalogue-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(kDataDir + "/example.ini", folder / "firmwareInfo.ini",
                                std::filesystem::copy_options::overwrite_existing);
@@ -195,26 +195,23 @@ TEST(CatalogueReaderTest, CoreLookupReadsTheCatalogueBesideTheExecutable) {
 
     CTestRig rig;
     CIniFile reader;
-    CPorts ports{rig.m_view,   rig.m_spooler, rig.m_status, rig.m_loader,
-                 rig.m_files,  rig.m_clock,   rig.m_system, reader};
+    CPorts ports{rig.m_view,  rig.m_spooler, rig.m_status, rig.m_loader,
+                 rig.m_files, rig.m_clock,   rig.m_system, reader};
     rig.m_system.m_executablePath = windowsFolder + "\\Sarnok.exe";
     CfuuDlg dlg(ports);
 
     char file[260], version[260], intermediateFile[260], intermediateVersion[260];
-    EXPECT_EQ(dlg.GetFirmwareInfo("18.2", file, version, intermediateFile, intermediateVersion,
-                                  260),
-              4);
+    EXPECT_EQ(
+        dlg.GetFirmwareInfo("18.2", file, version, intermediateFile, intermediateVersion, 260), 4);
     EXPECT_STREQ(intermediateFile, "fw_19_5.bin");
     EXPECT_STREQ(intermediateVersion, "19.5");
     EXPECT_STREQ(file, "fw_21_6.bin");
-    EXPECT_EQ(dlg.GetFirmwareInfo("17.1", file, version, intermediateFile, intermediateVersion,
-                                  260),
-              -1);
+    EXPECT_EQ(
+        dlg.GetFirmwareInfo("17.1", file, version, intermediateFile, intermediateVersion, 260), -1);
     EXPECT_STREQ(file, "");
     rig.m_view.m_answers.push_back(EMessageAnswer::Yes);
-    EXPECT_EQ(dlg.GetFirmwareInfo("21.6", file, version, intermediateFile, intermediateVersion,
-                                  260),
-              4);
+    EXPECT_EQ(
+        dlg.GetFirmwareInfo("21.6", file, version, intermediateFile, intermediateVersion, 260), 4);
     EXPECT_EQ(rig.m_view.m_messageBoxes.size(), 1u);
 
     std::filesystem::remove_all(folder);

@@ -30,8 +30,9 @@ protected:
         windowClass.hInstance = ::GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "SarnokClockTestWindow";
         ::RegisterClassA(&windowClass); // a second registration fails harmlessly
-        m_window = ::CreateWindowExA(0, "SarnokClockTestWindow", "clock test", WS_POPUP, 0, 0, 100,
-                                     100, nullptr, nullptr, windowClass.hInstance, nullptr);
+        m_window =
+            ::CreateWindowExA(0, "SarnokClockTestWindow", "clock test", WS_POPUP | WS_VISIBLE, 0, 0,
+                              100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
         ASSERT_NE(m_window, nullptr);
         // Drain whatever creation queued, so each test starts with nothing pending.
         MSG message;

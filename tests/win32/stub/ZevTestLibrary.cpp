@@ -7,8 +7,7 @@
 
 extern "C" {
 
-int __stdcall PlainStartDoc(void* printer, DWORD level, void* docInfo, DWORD mode,
-                            DWORD* jobId) {
+int __stdcall PlainStartDoc(void* printer, DWORD level, void* docInfo, DWORD mode, DWORD* jobId) {
     (void)printer;
     (void)level;
     (void)docInfo;
@@ -28,7 +27,7 @@ int __stdcall DecoratedStartDoc(void* printer, DWORD level, void* docInfo, DWORD
 }
 
 // Succeeds only for the identifier it is told to expect, so argument order is checked too.
-int __stdcall EndDoc(void* printer, DWORD jobId) {
+int __stdcall TestEndDoc(void* printer, DWORD jobId) {
     (void)printer;
     if (jobId != 7) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
