@@ -126,17 +126,23 @@ bool ReadField(HWND dialog, const std::string& field, std::string* value) {
         DWORD_PTR length = 0;
         if (index < 0 || static_cast<DWORD_PTR>(index) >= count ||
             SendMessageTimeoutA(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0,
-                                SMTO_ABORTIFHUNG | SMTO_BLOCK, kReadTimeoutMs, &length) == 0) {
+                                SMTO_ABORTIFHUNG | SMTO_BLOCK, kReadTimeoutMs, &length) == 0 ||
+            static_cast<LRESULT>(length) < 0 || length > 4096) {
             return false;
         }
-        std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
+        // Wine's ANSI form of this message faults across processes; the wide form is marshalled.
+        std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
         DWORD_PTR copied = 0;
-        if (SendMessageTimeoutA(list, CB_GETLBTEXT, static_cast<WPARAM>(index),
+        if (SendMessageTimeoutW(list, CB_GETLBTEXT, static_cast<WPARAM>(index),
                                 reinterpret_cast<LPARAM>(text.data()),
                                 SMTO_ABORTIFHUNG | SMTO_BLOCK, kReadTimeoutMs, &copied) == 0) {
             return false;
         }
-        *value = text.data();
+        const int size =
+            WideCharToMultiByte(CP_ACP, 0, text.data(), -1, nullptr, 0, nullptr, nullptr);
+        std::string ansi(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+        WideCharToMultiByte(CP_ACP, 0, text.data(), -1, ansi.data(), size, nullptr, nullptr);
+        *value = ansi.c_str();
         return true;
     }
     return false;
