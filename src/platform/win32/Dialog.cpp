@@ -1,5 +1,7 @@
 #include "Dialog.h"
 
+#include <algorithm>
+
 namespace sarnok::win32 {
 
 CDialog::CDialog(HINSTANCE instance, int templateId, HWND parent)
@@ -27,6 +29,37 @@ std::string CDialog::LoadResourceText(unsigned id) const {
     char buffer[1024];
     const int length = ::LoadStringA(m_hInstance, id, buffer, static_cast<int>(sizeof buffer));
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+void CDialog::CenterWindow() {
+    RECT area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &area);
+    } else {
+        HMONITOR monitor = ::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY);
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        ::GetMonitorInfoA(monitor, &info);
+        area = info.rcWork;
+    }
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    // Keep the caption on the screen.
+    HMONITOR monitor = ::MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetMonitorInfoA(monitor, &info)) {
+        const int left = info.rcWork.left;
+        const int top = info.rcWork.top;
+        x = std::max(left, std::min(x, static_cast<int>(info.rcWork.right) - width));
+        y = std::max(top, std::min(y, static_cast<int>(info.rcWork.bottom) - height));
+    }
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool CDialog::OnCommand(int id, int code, HWND /*control*/) {
@@ -60,8 +93,19 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog() ? TRUE : FALSE;
+    case WM_INITDIALOG: {
+        RECT before;
+        ::GetWindowRect(m_hWnd, &before);
+        const bool focusDefault = OnInitDialog();
+        // As dialogs have always appeared: centred over the owner (or the screen), unless the
+        // initialisation placed the window itself.
+        RECT after;
+        ::GetWindowRect(m_hWnd, &after);
+        if (m_hWnd != nullptr && before.left == after.left && before.top == after.top) {
+            CenterWindow();
+        }
+        return focusDefault ? TRUE : FALSE;
+    }
     case WM_COMMAND: {
         // A dialog delivers Escape as IDCANCEL with code 0, which is BN_CLICKED.
         const int id = LOWORD(wParam);

@@ -25,6 +25,9 @@ public:
     HWND Item(int id) const { return ::GetDlgItem(m_hWnd, id); }
     void SetItemText(int id, const std::string& text);
 
+    // Centres the window over its owner, or on the work area when it has none.
+    void CenterWindow();
+
     // A string-table text of this program's module; empty when the id has none.
     std::string LoadResourceText(unsigned id) const;
 

@@ -63,17 +63,14 @@ bool CMainDialog::OnCommand(int id, int code, HWND /*control*/) {
 bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
     switch (message) {
     case WM_SYSCOMMAND:
-        if (m_handlerDepth > 0) {
-            // Window moves and the like still work; the About box waits for the handler.
-            if (static_cast<unsigned>(wParam) == kAboutCommandId) {
-                *result = TRUE;
-                return true;
-            }
-            return false;
-        } else {
-            CHandlerScope scope(m_handlerDepth);
-            m_dlg.OnSysCommand(static_cast<unsigned>(wParam), static_cast<long>(lParam));
+        // No handler scope here: the default handling of the close command comes back as
+        // IDCANCEL, which must reach OnCancelClicked. The About box is not opened on top of a
+        // running handler.
+        if (m_handlerDepth > 0 && static_cast<unsigned>(wParam) == kAboutCommandId) {
+            *result = TRUE;
+            return true;
         }
+        m_dlg.OnSysCommand(static_cast<unsigned>(wParam), static_cast<long>(lParam));
         *result = TRUE;
         return true;
     case WM_PAINT:
@@ -231,6 +228,8 @@ void CMainDialog::SetWindowIcons() {
 }
 
 void CMainDialog::RunAboutBox() {
+    // The main dialog's own events wait while the box is open, as they do behind a message box.
+    CHandlerScope scope(m_handlerDepth);
     CAboutBox box(Instance(), Handle(), m_services.m_system, m_services.m_versionApi);
     box.DoModal();
 }
