@@ -283,7 +283,12 @@ bool ParseScenario(std::istream& in, CScenario* scenario, std::string* error) {
             return fail("expected key = value");
         }
         const std::string key = Trim(text.substr(0, equals));
-        const std::string value = Trim(text.substr(equals + 1));
+        std::string value = Trim(text.substr(equals + 1));
+        // "..." keeps blanks at the ends of a value (a print processor named with a trailing
+        // blank, for instance).
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
         bool ok = false;
         if (section == ESection::Sim) {
             if (key != "time-scale" && key != "enum-error" && key != "log") {

@@ -9,6 +9,7 @@
 //
 //   [printer]
 //   name = Card A
+//   processor = "Mox Print Processor "   ; quotes keep blanks at the ends
 //   port = USB001
 //   ...                      ; see CSimPrinterConfig for every key
 #pragma once

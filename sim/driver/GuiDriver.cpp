@@ -162,14 +162,17 @@ void PrintAll(HWND dialog, const std::string& label) {
 }
 
 // A top-level dialog window of the program's process with the given caption (message boxes).
+// Before the main dialog is known (a box raised while it initialises) any process will do.
 HWND FindBox(HWND dialog, const std::string& caption) {
     DWORD process = 0;
-    GetWindowThreadProcessId(dialog, &process);
+    if (dialog != nullptr) {
+        GetWindowThreadProcessId(dialog, &process);
+    }
     HWND window = nullptr;
     while ((window = FindWindowExA(nullptr, window, "#32770", caption.c_str())) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner == process && window != dialog) {
+        if ((process == 0 || owner == process) && window != dialog) {
             return window;
         }
     }
@@ -293,6 +296,29 @@ public:
             Sleep(static_cast<DWORD>(std::atoi(w[1].c_str())));
             return true;
         }
+        if (verb == "answer" && (w.size() == 3 || w.size() == 4)) {
+            const DWORD timeout = w.size() == 4 ? Seconds(w[3]) : 10000;
+            const std::string caption = ToAnsi(w[1]);
+            const DWORD start = GetTickCount();
+            HWND box = nullptr;
+            while ((box = FindBox(m_dialog, caption)) == nullptr) {
+                if (GetTickCount() - start > timeout) {
+                    return Fail("no \"" + w[1] + "\" box appeared");
+                }
+                Sleep(100);
+            }
+            std::string text;
+            EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));
+            std::printf("  box \"%s\": %s\n", w[1].c_str(), ToUtf8(text).c_str());
+            const int id = w[2] == "yes" ? IDYES : w[2] == "no" ? IDNO : w[2] == "ok" ? IDOK : 0;
+            HWND button = id == 0 ? nullptr : GetDlgItem(box, id);
+            if (button == nullptr) {
+                return Fail("the box has no " + w[2] + " button");
+            }
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
+            return true;
+        }
         if (!Dialog()) {
             return Fail("no dialog (wait-dialog first)");
         }
@@ -319,29 +345,6 @@ public:
                 return Fail("button " + w[1] + " is disabled");
             }
             PostMessageA(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(button));
-            return true;
-        }
-        if (verb == "answer" && (w.size() == 3 || w.size() == 4)) {
-            const DWORD timeout = w.size() == 4 ? Seconds(w[3]) : 10000;
-            const std::string caption = ToAnsi(w[1]);
-            const DWORD start = GetTickCount();
-            HWND box = nullptr;
-            while ((box = FindBox(m_dialog, caption)) == nullptr) {
-                if (GetTickCount() - start > timeout) {
-                    return Fail("no \"" + w[1] + "\" box appeared");
-                }
-                Sleep(100);
-            }
-            std::string text;
-            EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));
-            std::printf("  box \"%s\": %s\n", w[1].c_str(), ToUtf8(text).c_str());
-            const int id = w[2] == "yes" ? IDYES : w[2] == "no" ? IDNO : w[2] == "ok" ? IDOK : 0;
-            HWND button = id == 0 ? nullptr : GetDlgItem(box, id);
-            if (button == nullptr) {
-                return Fail("the box has no " + w[2] + " button");
-            }
-            PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                          reinterpret_cast<LPARAM>(button));
             return true;
         }

@@ -92,7 +92,10 @@ TEST(ScenarioTest, ReadsEveryKeyOfAPrinterAndTheSimSection) {
 TEST(ScenarioTest, DefaultsDescribeAHealthyPrinter) {
     CScenario scenario;
     std::string error;
-    ASSERT_TRUE(Parse("[printer]\nname = P\n[printer]\nname = Q\n", &scenario, &error)) << error;
+    ASSERT_TRUE(Parse("[printer]\nname = P\nprocessor = \" Mox  Print \"\n[printer]\nname = Q\n",
+                      &scenario, &error))
+        << error;
+    EXPECT_EQ(scenario.m_printers[0].m_printProcessor, " Mox  Print ") << "quotes keep blanks";
     ASSERT_EQ(scenario.m_printers.size(), 2u);
     const CSimPrinterConfig& p = scenario.m_printers[1];
     EXPECT_EQ(p.m_name, "Q");

@@ -1,0 +1,1 @@
+[ -f "$run/missing.bin" ] && [ ! -s "$run/missing.bin" ] || fail "missing.bin was not left behind empty"
