@@ -117,9 +117,10 @@ void CfuuDlg::UpdateRun() {
         files.Delete(kHandlerFile);
         finish();
     };
-    const auto showExit = [&](const char* line1, unsigned line2, const char* line3) {
+    const auto showLines = [&](const std::string& line1, const std::string& line2,
+                               const std::string& line3) {
         view.SetStatusText(1, line1);
-        ShowText(2, line2);
+        view.SetStatusText(2, line2);
         view.SetStatusText(3, line3);
     };
 
@@ -166,7 +167,7 @@ void CfuuDlg::UpdateRun() {
     // The size field has 32 bits: a larger file must not go out with a truncated size.
     const std::uint64_t fullSize = files.GetSize(run.m_file);
     if (fullSize == 0 || fullSize > kLargestSendableSize) {
-        showExit(kOneBlank, IDS_CANNOT_OPEN_FILE, kOneBlank);
+        showLines(kOneBlank, Load(IDS_CANNOT_OPEN_FILE), kOneBlank);
         releaseAll();
         return;
     }
@@ -180,9 +181,7 @@ void CfuuDlg::UpdateRun() {
     }
     run.m_view = files.MapView(run.m_mapping);
     if (run.m_view == nullptr) {
-        view.SetStatusText(1, kOneBlank);
-        view.SetStatusText(2, kNoView);
-        view.SetStatusText(3, kOneBlank);
+        showLines(kOneBlank, kNoView, kOneBlank);
         releaseAll();
         return;
     }
@@ -209,9 +208,7 @@ void CfuuDlg::UpdateRun() {
         jobStarted = StartDocument(kFlashDocumentName, nullptr, nullptr, kFlashJobMode) != 0;
     });
     if (startRaised || !jobStarted) {
-        view.SetStatusText(1, kOneBlank);
-        view.SetStatusText(2, kJobNotStarted);
-        view.SetStatusText(3, kOneBlank);
+        showLines(kOneBlank, kJobNotStarted, kOneBlank);
         releaseAll();
         return;
     }
@@ -256,9 +253,7 @@ void CfuuDlg::UpdateRun() {
     std::uint8_t reply[kReplyBufferSize];
     const std::uint32_t received = ReceiveReply(reply, kReplyBufferSize);
     if (received == 0) {
-        ShowText(1, IDS_NO_STATUS);
-        view.SetStatusText(2, "");
-        view.SetStatusText(3, "");
+        showLines(Load(IDS_NO_STATUS), "", "");
         releaseAll();
         return;
     }

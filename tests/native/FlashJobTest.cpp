@@ -88,6 +88,8 @@ TEST(ReplyFrameTest, BrokenFramesAreInvalid) {
     // One byte short of the length field's promise.
     const Bytes error = ErrorFrame();
     EXPECT_EQ(Classify(Bytes(error.begin(), error.end() - 1)), EReplyKind::Invalid);
+    // The whole frame is in memory, but only 12 of its bytes were received.
+    EXPECT_EQ(ClassifyReply(error.data(), 12), EReplyKind::Invalid);
 }
 
 TEST(ReplyFrameTest, LengthNearTwoToTheThirtySecondIsInvalidAndReadsNoFurther) {
