@@ -5,7 +5,9 @@
 # library whose symbols match the decorated references and whose imports ask the DLL for
 # "Name" (dlltool --kill-at; lib.exe undecorates by itself). 64-bit code has no decoration, so
 # the suffixes are dropped there.
-include_guard(GLOBAL)
+#
+# Included by every directory that uses it (no include guard): the settings below are
+# directory-scoped variables.
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(SARNOK_DECORATED_STDCALL OFF)

@@ -96,11 +96,11 @@ TEST_P(CatalogueDifferentialTest, PortableReaderAnswersEveryLookupAsThePlatform)
     };
     for (const std::string& section : kSections) {
         for (const std::string& key : kKeys) {
-            // Every buffer size where there is a value to cut; the edge sizes elsewhere.
-            const bool found = compare(section, key, kSizes.back()) != 0;
-            nonEmpty += found ? 1 : 0;
-            for (const std::uint32_t size : kSizes) {
-                if (found || size <= 1) {
+            // Every buffer size where there is a value to cut (each lookup costs the platform
+            // about half a millisecond under Wine, so empty answers are not repeated).
+            if (compare(section, key, kSizes.back()) != 0) {
+                ++nonEmpty;
+                for (const std::uint32_t size : kSizes) {
                     compare(section, key, size);
                 }
             }
