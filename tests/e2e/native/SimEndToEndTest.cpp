@@ -1,0 +1,226 @@
+// The whole dialog logic against the virtual card printer on virtual time: the long waits
+// (30 s polling, 190 s reply, 300 s intermediate version) cost nothing here.
+#include "SimPorts.h"
+
+#include "core/JobLog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace sarnok::e2e {
+namespace {
+
+const std::string kTavik = "[printer]\n"
+                           "name = Card A\n"
+                           "port = USB001\n"
+                           "model = Tavik Series\n"
+                           "firmware = 27.10\n"
+                           "restart-ms = 20000\n";
+
+std::string Text(unsigned id) {
+    return test::StringTable().at(id);
+}
+
+bool Shown(const CSimRig& rig, int line, const std::string& text) {
+    const auto& history = rig.m_view.m_history[line - 1];
+    return std::find(history.begin(), history.end(), text) != history.end();
+}
+
+std::string Hash(const std::vector<std::uint8_t>& bytes) {
+    sim::CFnv1a64 hash;
+    hash.Add(bytes.data(), bytes.size());
+    return "hash=fnv1a64:" + sim::CJobLog::Hex(hash.Value(), 16);
+}
+
+void TavikCatalogue(CSimRig& rig) {
+    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+    rig.Catalogue("27.10", "Version", "32.29");
+    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+}
+
+// Everything the program opened is closed again, in the printer and in the file system.
+void ExpectNothingLeftOpen(CSimRig& rig) {
+    EXPECT_EQ(rig.m_sim->OpenHandles(), 0u);
+    EXPECT_EQ(rig.m_files.m_openFiles, 0u);
+    EXPECT_EQ(rig.m_files.m_openMappings, 0u);
+    EXPECT_EQ(rig.m_files.m_openViews, 0u);
+}
+
+TEST(SimEndToEndTest, OneStepUpdateSendsTheFileUnchangedAndTheCardPrinterTakesIt) {
+    CSimRig rig(kTavik + "[printer]\nname = Office\nport = LPT1:\nprocessor = winprint\n");
+    TavikCatalogue(rig);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    ASSERT_EQ(rig.m_view.m_entries, std::vector<std::string>{"Card A      USB001"});
+    rig.Select(0);
+    EXPECT_EQ(rig.m_view.Status(2), Text(120));
+    EXPECT_TRUE(rig.m_view.m_updateEnabled);
+    rig.m_dlg->OnUpdateClicked();
+
+    EXPECT_EQ(rig.m_view.Status(1), "");
+    EXPECT_EQ(rig.m_view.Status(2), Text(104));
+    EXPECT_EQ(rig.m_view.Status(3), "");
+    EXPECT_FALSE(rig.m_view.m_updateEnabled);
+    EXPECT_EQ(rig.m_view.m_cancelCaption, "Close");
+    EXPECT_TRUE(rig.Logged("chunks=24,2000,2000,500 size-field=4500 body=4500 " +
+                           Hash(rig.FileBytes("tavik_32_29.bin")) +
+                           " image=\"Tavik Series 32.29\" reply=success problems=none"));
+    EXPECT_TRUE(rig.Logged("DODAVED ZevEndDocPrinter(#3, job=0) -> 1"));
+    EXPECT_EQ(rig.m_files.m_deleted, std::vector<std::string>{"thandler.dat"});
+    ExpectNothingLeftOpen(rig);
+    rig.m_clock.m_now += 20000;
+    std::int32_t major = 0;
+    std::int32_t minor = 0;
+    rig.m_sim->ReportedFirmware("Card A", &major, &minor);
+    EXPECT_EQ(major * 100 + minor, 3229);
+}
+
+TEST(SimEndToEndTest, APrinterThatNeverAnswersEndsTheReplyWaitAfter190Seconds) {
+    CSimRig rig(kTavik + "reply = none\nread-delay-ms = 250\n");
+    TavikCatalogue(rig);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    rig.Select(0);
+    const std::uint64_t clicked = rig.Elapsed();
+    rig.m_dlg->OnUpdateClicked();
+
+    EXPECT_TRUE(Shown(rig, 1, Text(111)));
+    const auto reads =
+        rig.m_log.Matching("DODAVED ZevReadPrinter(#2, capacity=50) -> 1 read=0 calls=");
+    ASSERT_EQ(reads.size(), 1u);
+    // 190 s of reads at 250 ms each, the first one included.
+    EXPECT_NE(reads[0].find("calls=761"), std::string::npos) << reads[0];
+    EXPECT_TRUE(rig.Logged("reply=none problems=none"));
+    EXPECT_TRUE(rig.Logged("DODAVED ZevEndDocPrinter(#2, job=0) -> 1"));
+    // No reply was handled, so the click ends with the restart wait, which finds the printer
+    // back after its 20-second restart.
+    EXPECT_GE(rig.Elapsed() - clicked, 190000u + 20000u);
+    EXPECT_EQ(rig.m_view.Status(1), "");
+    EXPECT_EQ(rig.m_view.Status(2), Text(120));
+    EXPECT_EQ(rig.m_files.m_deleted, std::vector<std::string>{"thandler.dat"});
+    ExpectNothingLeftOpen(rig);
+}
+
+TEST(SimEndToEndTest, APrinterThatKeepsPollingIsReportedAfterThirtySeconds) {
+    CSimRig rig(kTavik + "polling = never-settles\n");
+    TavikCatalogue(rig);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    const std::uint64_t before = rig.Elapsed();
+    rig.Select(0);
+    EXPECT_GE(rig.Elapsed() - before, 30000u);
+    EXPECT_LE(rig.Elapsed() - before, 32000u);
+    EXPECT_EQ(rig.m_view.Status(1), Text(105));
+    EXPECT_EQ(rig.m_view.Status(2), Text(117));
+    EXPECT_EQ(rig.m_view.m_cancelCaption, "Close");
+    EXPECT_TRUE(rig.m_view.m_updateEnabled);
+
+    // The click's own polling wait gives up the same way, before anything is opened.
+    rig.m_dlg->OnUpdateClicked();
+    EXPECT_EQ(rig.m_view.Status(1), Text(105));
+    EXPECT_FALSE(rig.Logged("ZevStartDocPrinter"));
+    EXPECT_FALSE(rig.Logged("access=0xf000c"));
+    EXPECT_TRUE(rig.m_files.m_deleted.empty());
+    ExpectNothingLeftOpen(rig);
+}
+
+const std::string kLisander = "[printer]\n"
+                              "name = Card B\n"
+                              "port = USB002\n"
+                              "model = Lisander Series\n"
+                              "firmware = 25.80\n";
+
+void LisanderCatalogue(CSimRig& rig) {
+    rig.Catalogue("25.80", "IntermediateFileName", "lisander_28_26.bin");
+    rig.Catalogue("25.80", "IntermediateVersion", "28.26");
+    rig.Catalogue("25.80", "Filename", "lisander_33_36.bin");
+    rig.Catalogue("25.80", "Version", "33.36");
+    rig.AddFirmware("lisander_28_26.bin", "Lisander Series", "28.26", 6000);
+    rig.AddFirmware("lisander_33_36.bin", "Lisander Series", "33.36", 8100);
+}
+
+TEST(SimEndToEndTest, TwoStepUpdateWaitsOutA190SecondRestartBetweenTheSteps) {
+    CSimRig rig(kLisander + "restart-ms = 190000\n");
+    LisanderCatalogue(rig);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    rig.Select(0);
+    EXPECT_EQ(rig.m_view.Status(1), "Step 1 of 2 for this flash update");
+    const std::uint64_t clicked = rig.Elapsed();
+    rig.m_dlg->OnUpdateClicked();
+
+    EXPECT_TRUE(Shown(rig, 3, "Step 1 of 2"));
+    EXPECT_TRUE(Shown(rig, 3, "Step 2 of 2"));
+    EXPECT_EQ(rig.m_view.Status(2), Text(104));
+    EXPECT_GE(rig.Elapsed() - clicked, 190000u);
+    EXPECT_TRUE(rig.Logged("job 41 ended printer=\"Card B\" doc=\"Flash Update\" "
+                           "chunks=24,2000,2000,2000 size-field=6000 body=6000 " +
+                           Hash(rig.FileBytes("lisander_28_26.bin"))));
+    EXPECT_TRUE(rig.Logged("DODAVED ZevEndDocPrinter(#2, job=41) -> 1"));
+    EXPECT_TRUE(rig.Logged("printer \"Card B\" restarted firmware=28.26"));
+    EXPECT_TRUE(rig.Logged("job 42 ended printer=\"Card B\" doc=\"Flash Update\" "
+                           "chunks=24,2000,2000,2000,2000,100 size-field=8100 body=8100 " +
+                           Hash(rig.FileBytes("lisander_33_36.bin"))));
+    EXPECT_TRUE(rig.Logged("DODAVED ZevEndDocPrinter(#3, job=0) -> 1"));
+    ExpectNothingLeftOpen(rig);
+}
+
+TEST(SimEndToEndTest, APrinterThatNeverReportsTheIntermediateVersionIsGivenUpOnAfterFiveMinutes) {
+    CSimRig rig(kLisander + "takes-firmware = no\n");
+    LisanderCatalogue(rig);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    rig.Select(0);
+    const std::uint64_t clicked = rig.Elapsed();
+    rig.m_dlg->OnUpdateClicked();
+
+    EXPECT_GE(rig.Elapsed() - clicked, 300000u);
+    EXPECT_LT(rig.Elapsed() - clicked, 400000u);
+    EXPECT_TRUE(Shown(rig, 1, Text(105)));
+    // The wait ended not ready, so the same click sent the intermediate firmware once more.
+    EXPECT_EQ(rig.Count("image=\"Lisander Series 28.26\" reply=success"), 2u);
+    EXPECT_FALSE(rig.Logged("image=\"Lisander Series 33.36\""));
+    ExpectNothingLeftOpen(rig);
+}
+
+TEST(SimEndToEndTest, TheLegacyLibraryVersionTakesTheModelFromTheBackupAndJobsThroughVizuvuv) {
+    CSimRig rig("[printer]\nname = Card A\nport = USB001\nmodel = Generic\n"
+                "legacy-model = Tavik Series\nlibrary-version = \" 7.4.533\"\nfirmware = 27.10\n");
+    TavikCatalogue(rig);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    rig.Select(0);
+    rig.m_dlg->OnUpdateClicked();
+    EXPECT_EQ(rig.m_view.Status(2), Text(104));
+    EXPECT_TRUE(rig.Logged("ORN_API.bak GetCardPrinterInfoA(\"Card A\", type=1, buffer=yes"));
+    EXPECT_TRUE(rig.Logged("VIZUVUV ZevStartDocPrinter(#2"));
+    EXPECT_FALSE(rig.Logged("DODAVED"));
+    EXPECT_TRUE(rig.Logged("image=\"Tavik Series 32.29\" reply=success problems=none"));
+    ExpectNothingLeftOpen(rig);
+}
+
+TEST(SimEndToEndTest, FaultsInTheJobEndTheRunAndReleaseEverything) {
+    const struct {
+        const char* fault;
+        unsigned line1;
+        const char* logged;
+    } cases[] = {
+        {"write-error = 2", 110, "write=2 -> 0 error=1167 (scenario)"},
+        {"write-zero = 1", 110, "write=1 -> 1 written=0 (scenario)"},
+        {"startdoc-error = 5", 0, "ZevStartDocPrinter(#2, level=1, doc=\"Flash Update\""},
+        {"reply = garbage", 0, "read=12 bytes=02 7f"},
+        {"reply = split:5", 0, "read=5 bytes=01 01 00 00 00"},
+    };
+    for (const auto& c : cases) {
+        CSimRig rig(kTavik + c.fault + "\n");
+        TavikCatalogue(rig);
+        ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+        rig.Select(0);
+        rig.m_dlg->OnUpdateClicked();
+        if (c.line1 != 0) {
+            EXPECT_TRUE(Shown(rig, 1, Text(c.line1))) << c.fault;
+        }
+        EXPECT_FALSE(Shown(rig, 2, Text(104))) << c.fault;
+        EXPECT_TRUE(rig.Logged(c.logged)) << c.fault;
+        EXPECT_EQ(rig.m_files.m_deleted, std::vector<std::string>{"thandler.dat"}) << c.fault;
+        ExpectNothingLeftOpen(rig);
+    }
+}
+
+} // namespace
+} // namespace sarnok::e2e
