@@ -89,7 +89,7 @@ void CfuuDlg::OnPrinterSelected() {
             }
             loader.Release(m_hLibrary);
         }
-        m_hLibrary = nullptr;
+        // Whether or not the copy loaded, the handle now holds the driver library or nothing.
         m_hLibrary = loader.Load(kLegacyDriverLibrary);
     }
     if (m_hLibrary == nullptr) {
