@@ -22,6 +22,17 @@ struct CModelRecord {
 };
 static_assert(sizeof(CModelRecord) == kModelRecordSize);
 
+// How far a record's text may be read: a text inside the buffer ends at the buffer's end at
+// the latest, even without a terminator; one in the library's own memory at the member's size.
+std::size_t TextLimit(const char* text, const std::uint8_t* buffer, std::uint32_t size) {
+    const auto address = reinterpret_cast<std::uintptr_t>(text);
+    const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
+    if (address >= begin && address - begin < size) {
+        return static_cast<std::size_t>(size - (address - begin));
+    }
+    return CFixedText<80>::kCapacity;
+}
+
 } // namespace
 
 std::uint8_t* AllocateInfoBuffer(std::uint32_t size) {
@@ -86,9 +97,10 @@ bool CCardPrinterInfo::FetchModelAndVersion(const char* printerName, std::uint32
         return false;
     }
     // The texts may live inside the buffer: copy them before it goes.
-    model->AssignBounded(record.m_model, CFixedText<80>::kCapacity);
+    model->AssignBounded(record.m_model, TextLimit(record.m_model, buffer.get(), size));
     if (libVersion != nullptr) {
-        libVersion->AssignBounded(record.m_libVersion, CFixedText<80>::kCapacity);
+        libVersion->AssignBounded(record.m_libVersion,
+                                  TextLimit(record.m_libVersion, buffer.get(), size));
     }
     return true;
 }
