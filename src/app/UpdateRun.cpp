@@ -7,6 +7,7 @@
 #include "res/resource.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace sarnok {
 
@@ -21,6 +22,33 @@ constexpr const char* kWarningCaption = "Warning";
 // Left in the current directory by the maker's driver stack; removed once the file is open.
 constexpr const char* kHandlerFile = "thandler.dat";
 constexpr std::uint64_t kLargestSendableSize = 0xFFFFFFFFull;
+
+// Firmware files live in the executable's folder. A catalogue name that climbs out of it (a
+// component of dots only, such as ".." or "... ", which the platform resolves upwards) or that
+// names a drive, a root or a share would reach a file elsewhere; it is not opened, created or
+// changed.
+bool StaysInFolder(std::string_view name) {
+    if (!name.empty() && (name.front() == '\\' || name.front() == '/')) {
+        return false;
+    }
+    if (name.size() >= 2 && name[1] == ':') {
+        return false;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find_first_of("\\/", start);
+        const std::string_view part = name.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (part.find_first_not_of(". ") == std::string_view::npos &&
+            part.find("..") != std::string_view::npos) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            return true;
+        }
+        start = end + 1;
+    }
+}
 
 // What one run has obtained, released in the order the exits require.
 struct CRunResources {
@@ -144,17 +172,16 @@ void CfuuDlg::UpdateRun() {
     std::string executablePath;
     const bool havePath = system.GetExecutablePath(&executablePath);
     m_firmwareFolder = RemoveFileSpec(executablePath) + "\\";
-    std::string path = m_firmwareFolder;
+    const char* fileName = m_fileName.c_str();
     if (m_twoStep != 0) {
         view.SetStatusText(3, kStepOneOfTwo);
-        path += m_intermediateFileName.c_str();
-    } else {
-        path += m_fileName.c_str();
+        fileName = m_intermediateFileName.c_str();
     }
+    const std::string path = m_firmwareFolder + fileName;
 
-    // Without the executable's folder the name would resolve elsewhere (and an empty file
-    // would be created there): treated as a file that cannot be opened.
-    if (havePath) {
+    // Without the executable's folder, or with a name that leaves it, the file would be found
+    // (or an empty one created) elsewhere: treated as a file that cannot be opened.
+    if (havePath && StaysInFolder(fileName)) {
         files.SetNormalAttributes(path);
         run.m_file = files.OpenExclusive(path);
     }
