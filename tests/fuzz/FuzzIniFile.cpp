@@ -38,8 +38,13 @@ std::string TakeName(const std::uint8_t*& data, std::size_t& size) {
     return name;
 }
 
+// One file per process, in TMPDIR when set (scripts/fuzz gives a scratch folder there).
 const std::string& TempPath() {
-    static const std::string path = "/tmp/sarnok-fuzz-ini-" + std::to_string(getpid()) + ".ini";
+    static const std::string path = [] {
+        const char* folder = std::getenv("TMPDIR");
+        return std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
+               "/sarnok-fuzz-ini-" + std::to_string(getpid()) + ".ini";
+    }();
     return path;
 }
 
