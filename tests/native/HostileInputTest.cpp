@@ -171,6 +171,27 @@ TEST_F(HostileRunTest, ReplyLengthFieldDecidesTheOutcomeOfTheRun) {
     }
 }
 
+// ---- A tick count that wraps during a run ----
+
+TEST_F(HostileRunTest, WaitsOfARunThatSpansTheTickWrapKeepTheirLimits) {
+    Dlg().m_fileName.Assign("fw.bin");
+    m_rig.m_files.m_files[std::string(kFolder) + "fw.bin"].m_bytes.assign(10, 1);
+    // The polling wait: passes at 0, 1, ..., 30 s after the start, the wrap after 15 s.
+    m_rig.m_clock.m_now = 0xFFFFFFFFu - 15000;
+    m_rig.m_status.m_printers["P1"].m_pollingStates = {1};
+    Dlg().UpdateRun();
+    EXPECT_EQ(m_rig.m_status.Count("state:"), 31);
+    EXPECT_EQ(Status()[0], Text(105));
+
+    // The reply wait: reads every 10 s from 0 to 190 s, the wrap in between.
+    m_rig.m_clock.m_now = 0xFFFFFFFFu - 95000;
+    m_rig.m_status.m_printers["P1"].m_pollingStates = {0};
+    DriverRecorder().m_readCostMs = 10000;
+    Dlg().UpdateRun();
+    EXPECT_EQ(DriverRecorder().m_reads, 20u);
+    EXPECT_EQ(Status()[0], Text(111));
+}
+
 // ---- Status library texts without a terminator inside the record ----
 
 std::uint32_t g_textOffsetFromEnd = 0;

@@ -72,6 +72,22 @@ TEST_F(FirmwareFileTest, MissingFileIsCreatedEmpty) {
     m_files.CloseFile(file);
 }
 
+TEST_F(FirmwareFileTest, FolderNamedAsTheFirmwareFileIsNotOpened) {
+    ASSERT_TRUE(::CreateDirectoryA(m_path.c_str(), nullptr));
+
+    m_files.SetNormalAttributes(m_path);
+    const FileHandle file = m_files.OpenExclusive(m_path);
+
+    EXPECT_EQ(file, nullptr);
+    if (file != nullptr) {
+        m_files.CloseFile(file);
+    }
+    const DWORD attributes = ::GetFileAttributesA(m_path.c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u); // still the folder, nothing replaced
+    ::RemoveDirectoryA(m_path.c_str());
+}
+
 TEST_F(FirmwareFileTest, FileHeldOpenElsewhereIsRefusedAndAnOpenFileIsNotShared) {
     Write("firmware");
     const HANDLE other = ::CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
