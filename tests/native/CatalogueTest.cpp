@@ -1,4 +1,5 @@
 // The catalogue lookup beside the executable, through the initialisation-file reader.
+#include "fakes/ExpectedTexts.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +7,6 @@
 namespace sarnok::test {
 namespace {
 
-const char* const kNoMatch =
-    "The application did not find a firmware file or version  that matches your printer.";
-const char* const kContact = "Contact your printer service provider for assistance.";
-const char* const kIncorrectData =
-    "The application found incorrect data. Click \"Cancel\" to exit.";
 const char* const kSameVersion =
     "The firmware versions are the same.\nTo keep the same firmware in the printer,  click "
     "NO.\nTo send a new copy of the same firmware, click YES.";

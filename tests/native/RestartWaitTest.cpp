@@ -1,4 +1,5 @@
 // Waiting for a printer to come back: the intermediate version, then settled polling.
+#include "fakes/ExpectedTexts.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +8,6 @@
 
 namespace sarnok::test {
 namespace {
-
-const char* const kConnecting = "Connecting to the printer \xE2\x80\xA6";
-const char* const kNotResponding = "The printer is not responding.";
-const char* const kCheckPrinter = "Check the printer, the cables, and try again.";
-const char* const kClickUpdate = "Click \"Update\" to begin.";
 
 class RestartWaitTest : public ::testing::Test {
 protected:

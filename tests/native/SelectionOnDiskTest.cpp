@@ -1,6 +1,7 @@
 // Whole selections against a catalogue file on disk, read by the portable initialisation-file
 // reader: every outcome with the exact texts on all three status lines.
 #include "catalogue/IniFile.h"
+#include "fakes/ExpectedTexts.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -12,19 +13,6 @@
 
 namespace sarnok::test {
 namespace {
-
-const char* const kNotResponding = "The printer is not responding.";
-const char* const kCheckPrinter = "Check the printer, the cables, and try again.";
-const char* const kClickUpdate = "Click \"Update\" to begin.";
-const char* const kSelectPrinter = "Select the printer to update or click \"Cancel\" to exit.";
-const char* const kLatest =
-    "The printer contains the latest firmware. No further update is possible.";
-const char* const kNoMatch =
-    "The application did not find a firmware file or version  that matches your printer.";
-const char* const kContact = "Contact your printer service provider for assistance.";
-const char* const kIncorrectData =
-    "The application found incorrect data. Click \"Cancel\" to exit.";
-const char* const kStepOne = "Step 1 of 2 for this flash update";
 
 // The worked example as a technician's editor saves it, plus two odd entries.
 std::string CatalogueText() {

@@ -1,4 +1,5 @@
 // Choosing a printer from the list: identification, libraries, rules, catalogue, readiness.
+#include "fakes/ExpectedTexts.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -8,19 +9,6 @@
 
 namespace sarnok::test {
 namespace {
-
-const char* const kNotResponding = "The printer is not responding.";
-const char* const kCheckPrinter = "Check the printer, the cables, and try again.";
-const char* const kClickUpdate = "Click \"Update\" to begin.";
-const char* const kSelectPrinter = "Select the printer to update or click \"Cancel\" to exit.";
-const char* const kLatest =
-    "The printer contains the latest firmware. No further update is possible.";
-const char* const kNoMatch =
-    "The application did not find a firmware file or version  that matches your printer.";
-const char* const kContact = "Contact your printer service provider for assistance.";
-const char* const kIncorrectData =
-    "The application found incorrect data. Click \"Cancel\" to exit.";
-const char* const kStepOne = "Step 1 of 2 for this flash update";
 
 // The legacy copy's entry point: always knows the model by its longer name.
 int g_legacyCalls = 0;
