@@ -63,11 +63,7 @@ TEST_F(HostileRunTest, NameThatLeavesTheProgramFolderIsNeitherOpenedNorCreatedNo
     for (const bool firstStep : {false, true}) {
         for (const std::string& name : leaving) {
             CTestRig rig;
-            ResetDriverRecorder();
-            AddDriverLibrary(rig.m_loader);
-            rig.Dlg().m_hLibrary = rig.m_loader.Load("DODAVED.DLL");
-            rig.Dlg().m_printerName.Assign("P1");
-            rig.m_status.m_printers["P1"];
+            PrepareForRun(rig);
             rig.Dlg().m_twoStep = firstStep ? 1 : 0;
             (firstStep ? rig.Dlg().m_intermediateFileName : rig.Dlg().m_fileName).Assign(name);
             // Were the name followed, this file would open and be sent.
@@ -94,11 +90,7 @@ TEST_F(HostileRunTest, NamesInsideTheProgramFolderAreStillSent) {
     for (const std::string name :
          {"fw.bin", "sub\\fw.bin", "sub/fw.bin", ".\\fw.bin", "fw..bin", "..fw.bin", "sub..\\a"}) {
         CTestRig rig;
-        ResetDriverRecorder();
-        AddDriverLibrary(rig.m_loader);
-        rig.Dlg().m_hLibrary = rig.m_loader.Load("DODAVED.DLL");
-        rig.Dlg().m_printerName.Assign("P1");
-        rig.m_status.m_printers["P1"];
+        PrepareForRun(rig);
         rig.Dlg().m_fileName.Assign(name);
         rig.m_files.m_files[kFolder + name].m_bytes.assign(100, 1);
         DriverRecorder().m_replies.push_back({1, SuccessFrame(), {}, 0});
@@ -146,11 +138,7 @@ TEST_F(HostileRunTest, ReplyLengthFieldDecidesTheOutcomeOfTheRun) {
     };
     for (const CCase& c : cases) {
         CTestRig rig;
-        ResetDriverRecorder();
-        AddDriverLibrary(rig.m_loader);
-        rig.Dlg().m_hLibrary = rig.m_loader.Load("DODAVED.DLL");
-        rig.Dlg().m_printerName.Assign("P1");
-        rig.m_status.m_printers["P1"];
+        PrepareForRun(rig);
         rig.Dlg().m_fileName.Assign("fw.bin");
         rig.m_files.m_files[std::string(kFolder) + "fw.bin"].m_bytes.assign(10, 1);
         DriverRecorder().m_replies.push_back({1, FrameWithLength(c.m_length, c.m_payload), {}, 0});

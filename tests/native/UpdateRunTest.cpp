@@ -132,11 +132,7 @@ TEST_F(UpdateRunTest, ChunkingByFileSize) {
     };
     for (const auto& [size, writes] : cases) {
         CTestRig rig;
-        ResetDriverRecorder();
-        AddDriverLibrary(rig.m_loader);
-        rig.Dlg().m_hLibrary = rig.m_loader.Load("DODAVED.DLL");
-        rig.Dlg().m_printerName.Assign("P1");
-        rig.m_status.m_printers["P1"];
+        PrepareForRun(rig);
         rig.Dlg().m_fileName.Assign("f.bin");
         rig.m_files.m_files[std::string(kFolder) + "f.bin"].m_bytes.assign(size, 0x42);
         Driver().m_replies.push_back({1, SuccessFrame(), std::nullopt, 0});
@@ -367,11 +363,7 @@ TEST_F(UpdateRunTest, RaisingWritesAndReadsTakeTheSendFailedExit) {
     };
     for (const CCase& c : cases) {
         CTestRig rig;
-        ResetDriverRecorder();
-        AddDriverLibrary(rig.m_loader);
-        rig.Dlg().m_hLibrary = rig.m_loader.Load("DODAVED.DLL");
-        rig.Dlg().m_printerName.Assign("P1");
-        rig.m_status.m_printers["P1"];
+        PrepareForRun(rig);
         rig.Dlg().m_fileName.Assign("f.bin");
         rig.m_files.m_files[std::string(kFolder) + "f.bin"].m_bytes.assign(4500, 1);
         c.m_script(rig.m_spooler);

@@ -163,4 +163,12 @@ std::vector<std::uint8_t> ErrorFrame() {
     return {0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFC};
 }
 
+void PrepareForRun(CTestRig& rig) {
+    ResetDriverRecorder();
+    AddDriverLibrary(rig.m_loader);
+    rig.Dlg().m_hLibrary = rig.m_loader.Load("DODAVED.DLL");
+    rig.Dlg().m_printerName.Assign("P1");
+    rig.m_status.m_printers["P1"];
+}
+
 } // namespace sarnok::test

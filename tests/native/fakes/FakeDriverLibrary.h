@@ -70,6 +70,10 @@ enum class EDriverExports {
 void AddDriverLibrary(CFakeLoader& loader, EDriverExports exports = EDriverExports::Plain,
                       const std::string& fileName = "DODAVED.DLL");
 
+// A dialog ready for an update run: a fresh recorder, DODAVED.DLL loaded into m_hLibrary and
+// printer "P1" selected and known to the status library. The caller names the firmware file.
+void PrepareForRun(CTestRig& rig);
+
 // The reply frames every test speaks of.
 std::vector<std::uint8_t> SuccessFrame();
 std::vector<std::uint8_t> ErrorFrame();
