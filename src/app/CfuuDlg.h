@@ -113,21 +113,13 @@ private:
     // Loads a string-table text into m_messageText and returns it.
     const std::string& Load(unsigned id);
     void ShowText(int line, unsigned id);
-    // Raises the thread's last error; kept out of line so WriteJob stays small.
+    // Raises the thread's last error; kept out of line so the send loop stays small.
     [[noreturn]] void RaiseLastError();
+    // Writes size bytes from data in chunks of chunkSize, the last one shorter, as job writes
+    // straight from data. False as soon as a write takes no byte; raises as WriteJob does.
+    bool WriteChunks(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunkSize);
 
     CPorts m_ports;
 };
-
-// Called once for every 2000 bytes of the file, so it is inline: a send costs little more than
-// the spooler's own calls.
-inline std::uint32_t CfuuDlg::WriteJob(const void* buffer, std::uint32_t length) {
-    std::uint32_t written = 0;
-    if (m_ports.m_spooler.Write(m_hPrinter, buffer, length, &written) == 0) {
-        RaiseLastError();
-    }
-    // Not compared with the length: the caller decides what a short count means.
-    return written;
-}
 
 } // namespace sarnok

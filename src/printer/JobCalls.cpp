@@ -67,6 +67,15 @@ int CfuuDlg::StartDocument(const char* docName, const char* outputFile, const ch
     return result;
 }
 
+std::uint32_t CfuuDlg::WriteJob(const void* buffer, std::uint32_t length) {
+    std::uint32_t written = 0;
+    if (m_ports.m_spooler.Write(m_hPrinter, buffer, length, &written) == 0) {
+        RaiseLastError();
+    }
+    // Not compared with the length: the caller decides what a short count means.
+    return written;
+}
+
 void CfuuDlg::RaiseLastError() {
     Raise(m_ports.m_system.GetLastErrorCode(), m_ports.m_system);
 }

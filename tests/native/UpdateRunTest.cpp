@@ -345,6 +345,16 @@ TEST_F(UpdateRunTest, RaisingWritesAndReadsTakeTheSendFailedExit) {
              s.m_writeOutcomes[0] = {1, 0u, 0};
          },
          1},
+        {"middle chunk raises, though it reports a count",
+         [](CFakeSpooler& s) {
+             s.m_writeOutcomes[2] = {0, 2000u, 64};
+         },
+         3},
+        {"last chunk written as 0",
+         [](CFakeSpooler& s) {
+             s.m_writeOutcomes[3] = {1, 0u, 0};
+         },
+         4},
         {"last chunk raises",
          [](CFakeSpooler& s) {
              s.m_writeOutcomes[3] = {0, {}, 64};

@@ -87,6 +87,10 @@ int CFakeSpooler::Write(PrinterHandle printer, const void* buffer, std::uint32_t
         outcome = it->second;
     }
     if (outcome.m_result == 0) {
+        // A failing spooler may still report a count; only a scripted one is given.
+        if (outcome.m_written.has_value()) {
+            *written = *outcome.m_written;
+        }
         SetLastErrorValue(outcome.m_error);
         return 0;
     }
