@@ -113,25 +113,21 @@ SARNOK_SEND_LOOP bool CfuuDlg::WriteChunks(const std::uint8_t* data, std::uint32
                                            std::uint32_t chunkSize) {
     ISpooler& spooler = m_ports.m_spooler;
     const PrinterHandle printer = m_hPrinter;
+    const auto write = [&](const std::uint8_t* chunk, std::uint32_t length) {
+        std::uint32_t written = 0;
+        if (spooler.Write(printer, chunk, length, &written) == 0) {
+            RaiseLastError();
+        }
+        return written != 0;
+    };
     const std::uint32_t rest = size % chunkSize;
     const std::uint8_t* const fullEnd = data + (size - rest);
     for (; data != fullEnd; data += chunkSize) {
-        std::uint32_t written = 0;
-        if (spooler.Write(printer, data, chunkSize, &written) == 0) {
-            RaiseLastError();
-        }
-        if (written == 0) {
+        if (!write(data, chunkSize)) {
             return false;
         }
     }
-    if (rest == 0) {
-        return true;
-    }
-    std::uint32_t written = 0;
-    if (spooler.Write(printer, data, rest, &written) == 0) {
-        RaiseLastError();
-    }
-    return written != 0;
+    return rest == 0 || write(data, rest);
 }
 
 void CfuuDlg::OnUpdateClicked() {
