@@ -20,8 +20,10 @@ scenario=$(cd "$2" && pwd)
 name=$(basename "$scenario")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@"
+# Every scenario has a screen and a Wine prefix of its own, so that scenarios can run side by
+# side: the driver finds the dialog by its caption, which would otherwise find another run's.
+if [ -z "${SARNOK_E2E_SCREEN:-}" ]; then
+    SARNOK_E2E_SCREEN=1 exec "$root/scripts/xvfb-exec" "$0" "$@"
 fi
 
 bin=$build/sim/bin
@@ -43,12 +45,24 @@ if [ -f "$scenario/dlls.txt" ]; then
     done < "$scenario/dlls.txt"
 fi
 
-# One private Wine prefix for the whole suite; the tests run one after another.
-export SARNOK_WINEPREFIX=$build/e2e-wineprefix
-export WINEPREFIX=$SARNOK_WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv=n"
 wine_run=$root/scripts/wine-run
+
+# A new prefix takes Wine some 15 s to make and is 1.3 GB, nearly all of it libraries that a run
+# only reads. So one is made per build tree, and each scenario gets a hard-linked copy of it, with
+# real copies of the files Wine writes back (the registry and the prefix's update stamp).
+template=$build/e2e-wineprefix
+SARNOK_WINEPREFIX=$template "$wine_run" --prefix-only "$exe"
+export SARNOK_WINEPREFIX=$build/e2e-prefixes/$name
+export WINEPREFIX=$SARNOK_WINEPREFIX
+rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
+cp -al "$template" "$WINEPREFIX"
+for file in "$template"/*.reg "$template"/.update-timestamp; do
+    [ -f "$file" ] && cp --remove-destination -p "$file" "$WINEPREFIX/"
+done
+rm -f "$WINEPREFIX/.lock"
 
 if [ -f "$scenario/firmware.txt" ]; then
     while read -r file model version size flag; do
