@@ -55,7 +55,9 @@ public:
 
     // ---- Operations used by the handlers ----
     void UpdateRun();
-    void RestartWait();
+    // False only when a two-step wait gave up before the printer reported the intermediate
+    // version: the first step did not take, and the click must not build on it.
+    bool RestartWait();
     // Resume polling, sleep 1000 ms, read the state; repeated while the state is non-zero and
     // the time since startTick, measured at the start of each pass, is under 30000 ms.
     // Returns the last state read (non-zero: the printer is not ready).

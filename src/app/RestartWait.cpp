@@ -16,7 +16,7 @@ constexpr const char* kStepTwoText = "Step 2 of 2";
 
 } // namespace
 
-void CfuuDlg::RestartWait() {
+bool CfuuDlg::RestartWait() {
     IMainView& view = m_ports.m_view;
     IClock& clock = m_ports.m_clock;
     const char* printer = m_printerName.c_str();
@@ -69,7 +69,7 @@ void CfuuDlg::RestartWait() {
         view.SetCancelCaption(Load(IDS_CLOSE));
         view.EnableCancel(true);
         view.EndWaitCursor();
-        return;
+        return !limitPassed;
     }
 
     view.SetStatusText(1, "");
@@ -82,6 +82,7 @@ void CfuuDlg::RestartWait() {
     }
     view.EndWaitCursor();
     m_twoStep = 0;
+    return true;
 }
 
 } // namespace sarnok

@@ -132,13 +132,19 @@ SARNOK_SEND_LOOP bool CfuuDlg::WriteChunks(const std::uint8_t* data, std::uint32
 
 void CfuuDlg::OnUpdateClicked() {
     // A two-step update sends the intermediate firmware first. A wait that ends ready clears
-    // m_twoStep, so the next run sends the final firmware; one that ends not responding leaves
-    // it set, and the intermediate firmware goes out again.
+    // m_twoStep, so the next run sends the final firmware; one that reached the intermediate
+    // version but ends not responding leaves it set, and the intermediate firmware goes out
+    // again.
     if (m_twoStep != 0) {
         UpdateRun();
     }
     // Before a single-step run this wait is the check that the printer answers and is idle.
-    RestartWait();
+    // A printer that never reported the intermediate version did not take the first step:
+    // sending it again and waiting for it again would hold the dialog for minutes and end on
+    // the run's texts. The click ends on what the wait showed, "Update" ready for a retry.
+    if (!RestartWait()) {
+        return;
+    }
     UpdateRun();
     // Without any reply handled in this dialog, leave the printer checked and the texts fresh.
     if (m_replyHandled == 0) {

@@ -93,7 +93,9 @@ bool CCardPrinterInfo::FetchModelAndVersion(const char* printerName, std::uint32
     }
     CModelRecord record;
     std::memcpy(&record, buffer.get(), sizeof record);
-    if (record.m_model == nullptr || record.m_libVersion == nullptr) {
+    // Only a text that is read must be there: the legacy copy is asked for the model alone,
+    // and a null version pointer must not cost it that.
+    if (record.m_model == nullptr || (libVersion != nullptr && record.m_libVersion == nullptr)) {
         return false;
     }
     // The texts may live inside the buffer: copy them before it goes.

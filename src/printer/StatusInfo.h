@@ -36,8 +36,8 @@ public:
     std::uint32_t QuerySize(const char* printerName, int infoType);
 
     // Each fetch writes its outputs only when the whole record was read; on any failure
-    // (no buffer, the library refused, a record too short, a missing text) they keep their
-    // values and the result is false.
+    // (no buffer, the library refused, a record too short, a wanted text missing) they keep
+    // their values and the result is false.
     bool FetchFirmwareNumbers(const char* printerName, std::uint32_t size,
                               CFirmwareNumbers* numbers);
     // Both texts are copied out, cut to the members' capacity, before the buffer is freed.

@@ -550,5 +550,49 @@ TEST_F(UpdateClickTest, NotRespondingWaitBetweenStepsSendsTheIntermediateFirmwar
     EXPECT_EQ(Status()[2], "Step 1 of 2");
 }
 
+TEST_F(UpdateClickTest, IntermediateVersionNeverReportedEndsTheClickOnTheBoundedWait) {
+    // After the first step the printer stays at 3.1: it never reports the intermediate 3.2.
+    for (const bool answered : {true, false}) {
+        const char* what = answered ? "first step answered" : "no reply at all";
+        CTestRig rig;
+        PrepareForRun(rig);
+        CfuuDlg& dlg = rig.Dlg();
+        rig.m_status.m_printers["P1"].m_minor = 1;
+        dlg.m_fileName.Assign("final.bin");
+        dlg.m_intermediateFileName.Assign("step1.bin");
+        dlg.m_intermediateVersion.Assign("3.2");
+        dlg.m_twoStep = 1;
+        rig.m_files.m_files[kFinalPath].m_bytes.assign(4500, 0x5A);
+        rig.m_files.m_files[kStepOnePath].m_bytes.assign(1999, 0xA5);
+        Driver().m_clock = &rig.m_clock;
+        if (answered) {
+            Reply(SuccessFrame());
+            Reply(SuccessFrame());
+        } else {
+            NoReplyEver();
+        }
+        const std::uint32_t start = rig.m_clock.m_now;
+
+        dlg.OnUpdateClicked();
+
+        // The wait's verdict is what the click ends on: nothing is sent again, nothing more
+        // is awaited, and "Update" is left for another attempt at the first step.
+        CFakeView& view = rig.m_view;
+        EXPECT_EQ(DriverRecorder().Count("start:"), 1) << what;
+        EXPECT_EQ(rig.m_status.Count("size:P1:2"), 1) << what;
+        EXPECT_EQ(view.Status(1), Text(105)) << what;
+        EXPECT_EQ(view.Status(2), Text(117)) << what;
+        EXPECT_EQ(view.Status(3), answered ? "Step 1 of 2" : "") << what;
+        EXPECT_EQ(view.m_cancelCaption, "Close") << what;
+        EXPECT_TRUE(view.m_cancelEnabled) << what;
+        EXPECT_TRUE(view.m_updateEnabled) << what;
+        EXPECT_EQ(view.m_waitCursorDepth, 0) << what;
+        EXPECT_EQ(dlg.m_twoStep, 1) << what;
+        // At most one run (31 s of polling, 190 s for the reply), one bounded stage and one
+        // polling wait.
+        EXPECT_LE(rig.m_clock.m_now - start, 31000u + 190000u + 300000u + 31000u) << what;
+    }
+}
+
 } // namespace
 } // namespace sarnok::test
