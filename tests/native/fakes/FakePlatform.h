@@ -6,6 +6,7 @@
 #include "fakes/FakeSpooler.h"
 #include "fakes/FakeStatusLibrary.h"
 #include "fakes/FakeView.h"
+#include "OpenSslDigest.h"
 
 #include <cstdint>
 #include <map>
@@ -143,6 +144,7 @@ struct CTestRig {
     CVirtualClock m_clock;
     CFakeSystem m_system;
     CFakeProfile m_profile;
+    posix::COpenSslDigest m_digest;
     CPorts Ports();
     std::unique_ptr<CfuuDlg> m_dlg;
     CfuuDlg& Dlg() { return *m_dlg; }
