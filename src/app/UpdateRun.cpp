@@ -112,8 +112,8 @@ bool CfuuDlg::IsExpectedFile(const std::uint8_t* data, std::uint32_t size) {
     }
     const std::optional<CSha256Digest> wanted = ParseSha256(expected);
     CSha256Digest actual{};
-    return wanted && m_ports.m_digest != nullptr &&
-           m_ports.m_digest->Sha256(data, size, &actual) && actual == *wanted;
+    return wanted && m_ports.m_digest != nullptr && m_ports.m_digest->Sha256(data, size, &actual) &&
+           actual == *wanted;
 }
 
 void CfuuDlg::OnUpdateClicked() {

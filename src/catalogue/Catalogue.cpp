@@ -56,14 +56,14 @@ std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char*
     IProfileReader& profile = m_ports.m_profile;
     const char* file = path.c_str();
     profile.GetString(section, kFilenameKey, fileName, size, file);
-    const std::uint32_t versionLength = profile.GetString(section, kVersionKey, version, size, file);
+    const std::uint32_t versionLength =
+        profile.GetString(section, kVersionKey, version, size, file);
     profile.GetString(section, kIntermediateFileNameKey, intermediateFileName, size, file);
     const std::uint32_t intermediateLength =
         profile.GetString(section, kIntermediateVersionKey, intermediateVersion, size, file);
 
-    const EEntryUse use =
-        ClassifyEntry(section, std::string_view(version, versionLength),
-                      std::string_view(intermediateVersion, intermediateLength));
+    const EEntryUse use = ClassifyEntry(section, std::string_view(version, versionLength),
+                                        std::string_view(intermediateVersion, intermediateLength));
     if (use == EEntryUse::None) {
         ShowText(1, IDS_NO_MATCHING_FIRMWARE);
         ShowText(2, IDS_CONTACT_PROVIDER);

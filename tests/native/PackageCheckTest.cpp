@@ -1,6 +1,6 @@
 // The package checker on real folders, and the digest it and the update run rely on.
-#include "OpenSslDigest.h"
 #include "PackageCheck.h"
+#include "OpenSslDigest.h"
 #include "PosixPackageFiles.h"
 #include "catalogue/Checksum.h"
 
@@ -61,9 +61,10 @@ struct CCheckRow {
 class PackageCheckTest : public ::testing::Test {
 protected:
     PackageCheckTest() {
-        m_folder = fs::temp_directory_path() /
-                   ("sarnok-check-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                    "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_folder =
+            fs::temp_directory_path() /
+            ("sarnok-check-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
     }
@@ -104,20 +105,30 @@ TEST_F(PackageCheckTest, EveryKindOfProblemIsReportedWithItsSectionAndKey) {
     const std::string good = "[1.2]\nFilename=fw.bin\nVersion=2.0\n";
     const std::string sum = std::string("Sha256=") + kAbcSum + "\n";
     const std::vector<CCheckRow> rows = {
-        {"a sound entry, checksum in upper case", good + "SHA256=" + std::string(kAbcSum) + "\n",
-         {{"fw.bin", "abc"}}, {}},
-        {"a missing Version and an empty Filename", "[1.2]\nFilename=\n", {},
+        {"a sound entry, checksum in upper case",
+         good + "SHA256=" + std::string(kAbcSum) + "\n",
+         {{"fw.bin", "abc"}},
+         {}},
+        {"a missing Version and an empty Filename",
+         "[1.2]\nFilename=\n",
+         {},
          {"[1.2] Version: missing or empty; the entry is not found",
           "[1.2] Filename: missing or empty"}},
-        {"a missing file", good, {},
+        {"a missing file",
+         good,
+         {},
          {"[1.2] Filename: \"fw.bin\" is missing; the update would create it empty and stop"}},
         {"an empty file", good, {{"fw.bin", ""}}, {"[1.2] Filename: \"fw.bin\" is empty"}},
-        {"a name that leaves the folder", "[1.2]\nFilename=..\\fw.bin\nVersion=2.0\n", {},
+        {"a name that leaves the folder",
+         "[1.2]\nFilename=..\\fw.bin\nVersion=2.0\n",
+         {},
          {"[1.2] Filename: \"..\\fw.bin\" leaves the firmware folder; it is never opened"}},
         {"a two-step entry without its intermediate version",
-         good + "IntermediateFileName=mid.bin\n", {{"fw.bin", "abc"}, {"mid.bin", "x"}},
+         good + "IntermediateFileName=mid.bin\n",
+         {{"fw.bin", "abc"}, {"mid.bin", "x"}},
          {"[1.2] IntermediateVersion: missing or empty in a two-step entry"}},
-        {"an intermediate version without its file", good + "IntermediateVersion=1.5\n",
+        {"an intermediate version without its file",
+         good + "IntermediateVersion=1.5\n",
          {{"fw.bin", "abc"}},
          {"[1.2] IntermediateFileName: missing or empty, but IntermediateVersion is set; the "
           "update takes one step"}},
@@ -148,16 +159,19 @@ TEST_F(PackageCheckTest, EveryKindOfProblemIsReportedWithItsSectionAndKey) {
           "plain decimal",
           "[v31]: no printer can match this section: a firmware version is major.minor in plain "
           "decimal"}},
-        {"the same-version question", "[2.0]\nFilename=fw.bin\nVersion=2.0\n",
+        {"the same-version question",
+         "[2.0]\nFilename=fw.bin\nVersion=2.0\n",
          {{"fw.bin", "abc"}},
          {"[2.0] Version: equals the section's name; the workstation asks whether to send the "
           "same firmware again"}},
-        {"a value that gets cut", "[1.2]\nFilename=" + std::string(300, 'f') + "\nVersion=2.0\n",
+        {"a value that gets cut",
+         "[1.2]\nFilename=" + std::string(300, 'f') + "\nVersion=2.0\n",
          {},
          {"[1.2] Filename: value of 300 characters; the program reads only the first 259",
           "[1.2] Filename: \"" + std::string(259, 'f') +
               "\" is missing; the update would create it empty and stop"}},
-        {"a duplicate section", good + "[1.2]\nFilename=other.bin\nVersion=3.0\n",
+        {"a duplicate section",
+         good + "[1.2]\nFilename=other.bin\nVersion=3.0\n",
          {{"fw.bin", "abc"}},
          {"[1.2]: appears again further down; only the first section of this name is read"}},
         {"misspelt keys and a line without '='",
@@ -169,11 +183,14 @@ TEST_F(PackageCheckTest, EveryKindOfProblemIsReportedWithItsSectionAndKey) {
           "ignored",
           "[1.2] Sha-256: unknown key, probably meant as Sha256; it is ignored",
           "[1.2] Version 2.1: line without '='; nothing is read"}},
-        {"a checksum of another file", good + sum, {{"fw.bin", "abd"}},
+        {"a checksum of another file",
+         good + sum,
+         {{"fw.bin", "abd"}},
          {"[1.2] Sha256: does not match \"fw.bin\" (its SHA-256 is "
           "a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9); the file would be "
           "refused"}},
-        {"a malformed checksum", good + "Sha256=" + std::string(kAbcSum).substr(1) + "\n",
+        {"a malformed checksum",
+         good + "Sha256=" + std::string(kAbcSum).substr(1) + "\n",
          {{"fw.bin", "abc"}},
          {"[1.2] Sha256: not 64 hexadecimal digits; the file would be refused"}},
         {"the intermediate checksum checks the intermediate file",
@@ -194,15 +211,15 @@ TEST_F(PackageCheckTest, AFileOfFourGibibytesCannotBeSent) {
     Write("firmwareInfo.ini", "[1.2]\nFilename=big.bin\nVersion=2.0\n");
     std::ofstream(m_folder / "big.bin").close();
     fs::resize_file(m_folder / "big.bin", 0x100000000ull); // sparse
-    EXPECT_EQ(Findings(), (std::vector<std::string>{
-                              "[1.2] Filename: \"big.bin\" is 4 GiB or larger; it cannot be sent"}));
+    EXPECT_EQ(Findings(),
+              (std::vector<std::string>{
+                  "[1.2] Filename: \"big.bin\" is 4 GiB or larger; it cannot be sent"}));
 }
 
 TEST_F(PackageCheckTest, SumsAndPrinterDecisionsFollowTheProgramsRules) {
-    Write("firmwareInfo.ini",
-          "[1.2]\nFilename=fw.bin\nVersion=2.0\nIntermediateFileName=mid.bin\n"
-          "IntermediateVersion=1.5\n[1.5]\nFilename=fw.bin\nVersion=2.0\n"
-          "[32.28]\nFilename=fw.bin\nVersion=32.29\n");
+    Write("firmwareInfo.ini", "[1.2]\nFilename=fw.bin\nVersion=2.0\nIntermediateFileName=mid.bin\n"
+                              "IntermediateVersion=1.5\n[1.5]\nFilename=fw.bin\nVersion=2.0\n"
+                              "[32.28]\nFilename=fw.bin\nVersion=32.29\n");
     Write("fw.bin", "abc");
     Write("mid.bin", "");
     check::CPackageCheck check = Checker();
@@ -222,7 +239,8 @@ TEST_F(PackageCheckTest, SumsAndPrinterDecisionsFollowTheProgramsRules) {
               "fw.bin");
     EXPECT_EQ(check.Decide("Dorrin", 1, 5, false),
               "\"Dorrin\" at 1.5: one step, to version 2.0 with file fw.bin");
-    EXPECT_EQ(check.Decide("Dorrin", 1, 50, false), "\"Dorrin\" at 1.50: no catalogue entry [1.50]");
+    EXPECT_EQ(check.Decide("Dorrin", 1, 50, false),
+              "\"Dorrin\" at 1.50: no catalogue entry [1.50]");
     EXPECT_EQ(check.Decide("Tavik Series", 32, 29, false),
               "\"Tavik Series\" at 32.29: refused, it already has the latest firmware");
     EXPECT_EQ(check.Decide("Gremmet Series", 41, 0, true),

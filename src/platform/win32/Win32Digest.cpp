@@ -19,7 +19,8 @@ constexpr std::uint64_t kLargestPiece = 0x40000000;
 
 bool CWin32Digest::Sha256(const std::uint8_t* data, std::uint64_t size, CSha256Digest* digest) {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
-    if (!Succeeded(::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    if (!Succeeded(
+            ::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
         return false;
     }
     BCRYPT_HASH_HANDLE hash = nullptr;
@@ -28,14 +29,14 @@ bool CWin32Digest::Sha256(const std::uint8_t* data, std::uint64_t size, CSha256D
     while (done && size != 0) {
         const std::uint64_t piece = size < kLargestPiece ? size : kLargestPiece;
         // The API takes a non-const buffer but does not write to it.
-        done = Succeeded(::BCryptHashData(hash, const_cast<PUCHAR>(data),
-                                          static_cast<ULONG>(piece), 0));
+        done = Succeeded(
+            ::BCryptHashData(hash, const_cast<PUCHAR>(data), static_cast<ULONG>(piece), 0));
         data += piece;
         size -= piece;
     }
     if (done) {
-        done = Succeeded(::BCryptFinishHash(hash, digest->data(),
-                                            static_cast<ULONG>(digest->size()), 0));
+        done = Succeeded(
+            ::BCryptFinishHash(hash, digest->data(), static_cast<ULONG>(digest->size()), 0));
     }
     if (hash != nullptr) {
         ::BCryptDestroyHash(hash);

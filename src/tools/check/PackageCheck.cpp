@@ -14,9 +14,9 @@ namespace sarnok::check {
 
 namespace {
 
-constexpr const char* kKnownKeys[] = {kFilenameKey,          kVersionKey,
-                                      kIntermediateFileNameKey, kIntermediateVersionKey,
-                                      kSha256Key,            kIntermediateSha256Key};
+constexpr const char* kKnownKeys[] = {
+    kFilenameKey, kVersionKey,           kIntermediateFileNameKey, kIntermediateVersionKey,
+    kSha256Key,   kIntermediateSha256Key};
 
 // Large enough for any value someone would write; the program itself reads 259 characters.
 constexpr std::uint32_t kLongValueSize = 65536;
@@ -28,9 +28,9 @@ char AsciiLower(char c) {
 
 // Section and key names as the reader matches them: ASCII letters without regard to case.
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
 }
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -134,9 +134,8 @@ bool CPackageCheck::Load() {
 
 std::string CPackageCheck::Read(const std::string& section, const char* key, std::uint32_t size) {
     std::vector<char> buffer(size, '\0');
-    const std::uint32_t length =
-        m_ports.m_profile.GetString(section.c_str(), key, buffer.data(), size,
-                                    m_cataloguePath.c_str());
+    const std::uint32_t length = m_ports.m_profile.GetString(section.c_str(), key, buffer.data(),
+                                                             size, m_cataloguePath.c_str());
     return std::string(buffer.data(), std::min(length, size));
 }
 
@@ -202,9 +201,9 @@ void CPackageCheck::CheckKeys(const CIniDocument::CSection& section,
                                  "appears twice in the section; only the first is read"});
         } else if (!known) {
             if (const char* likely = LikelyKey(key.m_name)) {
-                findings->push_back({section.m_name, key.m_name,
-                                     std::string("unknown key, probably meant as ") + likely +
-                                         "; it is ignored"});
+                findings->push_back(
+                    {section.m_name, key.m_name,
+                     std::string("unknown key, probably meant as ") + likely + "; it is ignored"});
             }
         }
     }
@@ -220,7 +219,8 @@ void CPackageCheck::CheckSection(const std::string& section, std::vector<CFindin
                text != section) {
         findings->push_back({section, "",
                              "no printer can match this section: a printer at this version "
-                             "reads [" + text + "] (no leading zeros, blanks or signs)"});
+                             "reads [" +
+                                 text + "] (no leading zeros, blanks or signs)"});
     }
 
     for (const char* key : kKnownKeys) {
@@ -254,8 +254,8 @@ void CPackageCheck::CheckSection(const std::string& section, std::vector<CFindin
         CheckFile(section, kIntermediateFileNameKey, entry.m_intermediateFileName,
                   kIntermediateSha256Key, entry.m_intermediateSha256, findings);
         if (entry.m_intermediateVersion.empty()) {
-            findings->push_back({section, kIntermediateVersionKey,
-                                 "missing or empty in a two-step entry"});
+            findings->push_back(
+                {section, kIntermediateVersionKey, "missing or empty in a two-step entry"});
         }
     } else {
         if (!entry.m_intermediateVersion.empty()) {
@@ -276,31 +276,35 @@ void CPackageCheck::CheckSection(const std::string& section, std::vector<CFindin
     }
 }
 
-void CPackageCheck::CheckFile(const std::string& section, const char* key,
-                              const std::string& name, const char* sumKey,
-                              const std::string& sum, std::vector<CFinding>* findings) {
+void CPackageCheck::CheckFile(const std::string& section, const char* key, const std::string& name,
+                              const char* sumKey, const std::string& sum,
+                              std::vector<CFinding>* findings) {
     if (!StaysInFolder(name)) {
-        findings->push_back({section, key, Quoted(name) + " leaves the firmware folder; it is "
-                                                          "never opened"});
+        findings->push_back({section, key,
+                             Quoted(name) + " leaves the firmware folder; it is "
+                                            "never opened"});
         return;
     }
     const CFileFacts facts = m_ports.m_files.Inspect(FilePath(name));
     if (!facts.m_exists) {
-        findings->push_back({section, key, Quoted(name) + " is missing; the update would "
-                                                          "create it empty and stop"});
+        findings->push_back({section, key,
+                             Quoted(name) + " is missing; the update would "
+                                            "create it empty and stop"});
     } else if (facts.m_size == 0) {
         findings->push_back({section, key, Quoted(name) + " is empty"});
     } else if (facts.m_size > kLargestSendableSize) {
-        findings->push_back({section, key, Quoted(name) + " is 4 GiB or larger; it cannot be "
-                                                          "sent"});
+        findings->push_back({section, key,
+                             Quoted(name) + " is 4 GiB or larger; it cannot be "
+                                            "sent"});
     }
     if (sum.empty()) {
         return;
     }
     const std::optional<CSha256Digest> expected = ParseSha256(sum);
     if (!expected) {
-        findings->push_back({section, sumKey, "not 64 hexadecimal digits; the file would be "
-                                              "refused"});
+        findings->push_back({section, sumKey,
+                             "not 64 hexadecimal digits; the file would be "
+                             "refused"});
         return;
     }
     if (!facts.m_exists || facts.m_size == 0 || facts.m_size > kLargestSendableSize) {
@@ -332,24 +336,23 @@ void CPackageCheck::CheckChain(const std::string& section, const CEntry& entry,
         }
         route += current;
         if (std::find(path.begin(), path.end(), current) != path.end()) {
-            findings->push_back({section, kIntermediateVersionKey,
-                                 "the chain " + route + " loops back on itself"});
+            findings->push_back(
+                {section, kIntermediateVersionKey, "the chain " + route + " loops back on itself"});
             return;
         }
         if (FirstSection(current) == nullptr) {
-            findings->push_back(
-                {section, kIntermediateVersionKey,
-                 path.size() == 1 ? current + " has no section of its own"
-                                  : "the chain " + route + " stops: " + current +
-                                        " has no section of its own"});
+            findings->push_back({section, kIntermediateVersionKey,
+                                 path.size() == 1 ? current + " has no section of its own"
+                                                  : "the chain " + route + " stops: " + current +
+                                                        " has no section of its own"});
             return;
         }
         const CEntry next = ReadEntry(current);
         const std::string& onward = next.TwoStep() ? next.m_intermediateVersion : next.m_version;
         if (onward.empty() || onward == current) {
-            findings->push_back({section, kIntermediateVersionKey,
-                                 "the chain " + route + " ends at " + current + ", not at " +
-                                     entry.m_version});
+            findings->push_back(
+                {section, kIntermediateVersionKey,
+                 "the chain " + route + " ends at " + current + ", not at " + entry.m_version});
             return;
         }
         path.push_back(current);
@@ -389,8 +392,8 @@ std::vector<std::string> CPackageCheck::Sums(std::vector<CFinding>* problems) {
     return lines;
 }
 
-std::string CPackageCheck::Decide(const std::string& model, std::int32_t major,
-                                  std::int32_t minor, bool wow64) {
+std::string CPackageCheck::Decide(const std::string& model, std::int32_t major, std::int32_t minor,
+                                  bool wow64) {
     const std::string version = FormatFirmwareVersion(major, minor);
     const std::string printer = Quoted(model) + " at " + version + ": ";
     const std::int32_t latest = NoUpdateFlag(model, version);

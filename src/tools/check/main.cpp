@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
     }
     sarnok::check::CPackageCheck check({profile, files, digest}, *fullFolder);
     if (!check.Load()) {
-        std::fprintf(stderr, "%s: cannot read %s\n", kProgram, Shown(check.CataloguePath()).c_str());
+        std::fprintf(stderr, "%s: cannot read %s\n", kProgram,
+                     Shown(check.CataloguePath()).c_str());
         return kUsageError;
     }
 

@@ -2,11 +2,11 @@
 // and the catalogue reader; and CTestRig, which wires them all to a CfuuDlg.
 #pragma once
 
+#include "OpenSslDigest.h"
 #include "app/CfuuDlg.h"
 #include "fakes/FakeSpooler.h"
 #include "fakes/FakeStatusLibrary.h"
 #include "fakes/FakeView.h"
-#include "OpenSslDigest.h"
 
 #include <cstdint>
 #include <map>
