@@ -35,7 +35,13 @@ void BM_Sha256(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()) * 1e-3 * kMandatedClickMs,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Sha256)->Arg(1)->Arg(16)->Arg(64)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sha256)
+    ->Arg(1)
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(256)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 } // namespace sarnok::bench
