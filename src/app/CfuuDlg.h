@@ -5,6 +5,7 @@
 #include "app/FixedText.h"
 #include "app/MainView.h"
 #include "ports/Clock.h"
+#include "ports/Digest.h"
 #include "ports/FirmwareFile.h"
 #include "ports/Handles.h"
 #include "ports/LibraryLoader.h"
@@ -28,6 +29,9 @@ struct CPorts {
     IClock& m_clock;
     ISystemServices& m_system;
     IProfileReader& m_profile;
+    // Checks a firmware file against the catalogue's checksum. Without it a file that has a
+    // checksum in the catalogue cannot be checked and is not sent.
+    IDigest* m_digest = nullptr;
 };
 
 inline constexpr std::size_t kPathTextSize = 260; // MAX_PATH, terminator included
@@ -120,6 +124,11 @@ private:
     // Writes size bytes from data in chunks of chunkSize, the last one shorter, as job writes
     // straight from data. False as soon as a write takes no byte; raises as WriteJob does.
     bool WriteChunks(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunkSize);
+    // The catalogue's value of key in the printer's section; false when it has none.
+    bool ReadExpectedChecksum(const char* key, std::string* text);
+    // False when the catalogue gives a checksum for the file about to be sent and the file's
+    // bytes do not have it (or the checksum is no SHA-256 at all).
+    bool IsExpectedFile(const std::uint8_t* data, std::uint32_t size);
 
     CPorts m_ports;
 };

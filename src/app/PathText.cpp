@@ -20,4 +20,27 @@ std::string RemoveFileSpec(std::string_view path) {
     return std::string(path.substr(0, last));
 }
 
+bool StaysInFolder(std::string_view name) {
+    if (!name.empty() && (name.front() == '\\' || name.front() == '/')) {
+        return false;
+    }
+    if (name.size() >= 2 && name[1] == ':') {
+        return false;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find_first_of("\\/", start);
+        const std::string_view part = name.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (part.find_first_not_of(". ") == std::string_view::npos &&
+            part.find("..") != std::string_view::npos) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            return true;
+        }
+        start = end + 1;
+    }
+}
+
 } // namespace sarnok

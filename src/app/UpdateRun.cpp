@@ -2,11 +2,13 @@
 // exactly one of its exits with everything it obtained released.
 #include "app/CfuuDlg.h"
 #include "app/PathText.h"
+#include "catalogue/Checksum.h"
 #include "printer/FlashJob.h"
 #include "printer/WinAPIException.h"
 #include "res/resource.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace sarnok {
@@ -22,33 +24,6 @@ constexpr const char* kWarningCaption = "Warning";
 // Left in the current directory by the maker's driver stack; removed once the file is open.
 constexpr const char* kHandlerFile = "thandler.dat";
 constexpr std::uint64_t kLargestSendableSize = 0xFFFFFFFFull;
-
-// Firmware files live in the executable's folder. A catalogue name that climbs out of it (a
-// component of dots only, such as ".." or "... ", which the platform resolves upwards) or that
-// names a drive, a root or a share would reach a file elsewhere; it is not opened, created or
-// changed.
-bool StaysInFolder(std::string_view name) {
-    if (!name.empty() && (name.front() == '\\' || name.front() == '/')) {
-        return false;
-    }
-    if (name.size() >= 2 && name[1] == ':') {
-        return false;
-    }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = name.find_first_of("\\/", start);
-        const std::string_view part = name.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (part.find_first_not_of(". ") == std::string_view::npos &&
-            part.find("..") != std::string_view::npos) {
-            return false;
-        }
-        if (end == std::string_view::npos) {
-            return true;
-        }
-        start = end + 1;
-    }
-}
 
 // What one run has obtained, released in the order the exits require.
 struct CRunResources {
@@ -128,6 +103,17 @@ SARNOK_SEND_LOOP bool CfuuDlg::WriteChunks(const std::uint8_t* data, std::uint32
         }
     }
     return rest == 0 || write(data, rest);
+}
+
+bool CfuuDlg::IsExpectedFile(const std::uint8_t* data, std::uint32_t size) {
+    std::string expected;
+    if (!ReadExpectedChecksum(m_twoStep != 0 ? kIntermediateSha256Key : kSha256Key, &expected)) {
+        return true; // a catalogue without checksums sends as it always has
+    }
+    const std::optional<CSha256Digest> wanted = ParseSha256(expected);
+    CSha256Digest actual{};
+    return wanted && m_ports.m_digest != nullptr && m_ports.m_digest->Sha256(data, size, &actual) &&
+           actual == *wanted;
 }
 
 void CfuuDlg::OnUpdateClicked() {
@@ -249,6 +235,16 @@ void CfuuDlg::UpdateRun() {
     run.m_view = files.MapView(run.m_mapping);
     if (run.m_view == nullptr) {
         showLines(kOneBlank, kNoView, kOneBlank);
+        releaseAll();
+        return;
+    }
+
+    // A file cut short on its way here (or another file under the expected name) must not
+    // reach the printer, which would be left without working firmware.
+    if (!IsExpectedFile(run.m_view, size)) {
+        ShowText(1, IDS_FILE_DAMAGED);
+        ShowText(2, IDS_CONTACT_PROVIDER);
+        view.SetStatusText(3, "");
         releaseAll();
         return;
     }

@@ -1,6 +1,7 @@
 // The catalogue lookup: which firmware the selected printer's current version leads to.
 #include "app/CfuuDlg.h"
 #include "app/PathText.h"
+#include "catalogue/CatalogueEntry.h"
 #include "res/resource.h"
 
 #include <cstring>
@@ -9,8 +10,6 @@
 namespace sarnok {
 
 namespace {
-
-constexpr const char* kCatalogueFileName = "\\firmwareInfo.ini";
 
 // The catalogue's path beside the executable, or nothing when it cannot be formed: the
 // executable's name must fit the module-path buffer, its folder must not be empty and the
@@ -22,14 +21,25 @@ bool CataloguePath(ISystemServices& system, std::string* path) {
     }
     std::string folder = RemoveFileSpec(executable);
     if (folder.empty() ||
-        folder.size() + std::strlen(kCatalogueFileName) > kModulePathBufferSize - 1) {
+        folder.size() + 1 + std::strlen(kCatalogueFileName) > kModulePathBufferSize - 1) {
         return false;
     }
-    *path = folder + kCatalogueFileName;
+    *path = folder + "\\" + kCatalogueFileName;
     return true;
 }
 
 } // namespace
+
+EEntryUse ClassifyEntry(std::string_view section, std::string_view version,
+                        std::string_view intermediateVersion) {
+    if (version.empty() && intermediateVersion.empty()) {
+        return EEntryUse::None;
+    }
+    if (version == section) {
+        return EEntryUse::SameVersion;
+    }
+    return version.empty() ? EEntryUse::NoVersion : EEntryUse::Usable;
+}
 
 std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char* version,
                                       char* intermediateFileName, char* intermediateVersion,
@@ -45,20 +55,23 @@ std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char*
 
     IProfileReader& profile = m_ports.m_profile;
     const char* file = path.c_str();
-    profile.GetString(section, "Filename", fileName, size, file);
-    const std::uint32_t versionLength = profile.GetString(section, "Version", version, size, file);
-    profile.GetString(section, "IntermediateFileName", intermediateFileName, size, file);
+    profile.GetString(section, kFilenameKey, fileName, size, file);
+    const std::uint32_t versionLength =
+        profile.GetString(section, kVersionKey, version, size, file);
+    profile.GetString(section, kIntermediateFileNameKey, intermediateFileName, size, file);
     const std::uint32_t intermediateLength =
-        profile.GetString(section, "IntermediateVersion", intermediateVersion, size, file);
+        profile.GetString(section, kIntermediateVersionKey, intermediateVersion, size, file);
 
-    if (versionLength == 0 && intermediateLength == 0) {
+    const EEntryUse use = ClassifyEntry(section, std::string_view(version, versionLength),
+                                        std::string_view(intermediateVersion, intermediateLength));
+    if (use == EEntryUse::None) {
         ShowText(1, IDS_NO_MATCHING_FIRMWARE);
         ShowText(2, IDS_CONTACT_PROVIDER);
         view.EnableUpdate(false);
         return -1;
     }
 
-    if (std::string_view(version, versionLength) == std::string_view(section)) {
+    if (use == EEntryUse::SameVersion) {
         // Only an explicit Yes sends the same firmware again.
         const EMessageAnswer answer =
             view.ShowMessageBox(Load(IDS_SAME_VERSION), "Warning", EMessageButtons::YesNoDefaultNo);
@@ -67,6 +80,18 @@ std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char*
         }
     }
     return static_cast<std::int32_t>(versionLength);
+}
+
+bool CfuuDlg::ReadExpectedChecksum(const char* key, std::string* text) {
+    std::string path;
+    if (!CataloguePath(m_ports.m_system, &path)) {
+        return false;
+    }
+    char value[kCatalogueValueSize] = {};
+    const std::uint32_t length = m_ports.m_profile.GetString(m_fwVersion.c_str(), key, value,
+                                                             kCatalogueValueSize, path.c_str());
+    text->assign(value, length);
+    return length != 0;
 }
 
 } // namespace sarnok

@@ -7,7 +7,8 @@
 #   sim-scenario.txt   the virtual printers and their faults
 #   steps.txt          what the driver does and what each line must read
 #   firmwareInfo.ini   the catalogue (optional)
-#   firmware.txt       images to create: FILE MODEL MAJOR.MINOR SIZE [readonly] (optional)
+#   firmware.txt       images to create: FILE MODEL MAJOR.MINOR SIZE [readonly|damaged]
+#                      (optional; damaged: cut short by 1000 bytes after it is made)
 #   dlls.txt           "remove NAME" or "use variants/DIR/NAME" (optional)
 #   expect-log.txt     texts the job log must contain, one a line (optional)
 #   reject-log.txt     texts it must not contain (optional)
@@ -70,6 +71,7 @@ if [ -f "$scenario/firmware.txt" ]; then
         # Model names are written with "_" for blanks.
         (cd "$run" && "$wine_run" "$bin/sarnok_mkfw.exe" "$file" "${model//_/ }" "$version" "$size")
         [ "$flag" = readonly ] && chmod a-w "$run/$file"
+        if [ "$flag" = damaged ]; then truncate -s -1000 "$run/$file"; fi
     done < "$scenario/firmware.txt"
 fi
 touch "$run/thandler.dat"

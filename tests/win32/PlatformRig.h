@@ -3,6 +3,7 @@
 
 #include "RecordingView.h"
 #include "Win32Clock.h"
+#include "Win32Digest.h"
 #include "Win32FirmwareFile.h"
 #include "Win32LibraryLoader.h"
 #include "Win32ProfileReader.h"
@@ -22,8 +23,9 @@ struct CPlatformRig {
     win32::CWin32Clock m_clock;
     win32::CWin32SystemServices m_system;
     win32::CWin32ProfileReader m_profile;
-    CfuuDlg m_dlg{
-        CPorts{m_view, m_spooler, m_status, m_loader, m_files, m_clock, m_system, m_profile}};
+    win32::CWin32Digest m_digest;
+    CfuuDlg m_dlg{CPorts{m_view, m_spooler, m_status, m_loader, m_files, m_clock, m_system,
+                         m_profile, &m_digest}};
 };
 
 } // namespace sarnok::test

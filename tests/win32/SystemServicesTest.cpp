@@ -1,5 +1,7 @@
 // The system services adapter against the real (Wine) system.
+#include "Win32Digest.h"
 #include "Win32SystemServices.h"
+#include "catalogue/Checksum.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +99,25 @@ TEST(SystemServicesTest, TaskMemoryIsUsable) {
     std::memset(block, 0xA5, 64);
     system.FreeTaskMemory(block);
     system.FreeTaskMemory(nullptr); // harmless, as CoTaskMemFree defines it
+}
+
+// The CNG adapter on the FIPS 180-4 example messages: one block, two blocks, one million 'a'
+// (hashed in one call, as the update run hashes the mapped view).
+TEST(DigestTest, CngGivesThePublishedSha256Vectors) {
+    win32::CWin32Digest digest;
+    const std::string messages[] = {"abc",
+                                    "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+                                    std::string(1000000, 'a')};
+    const char* const expected[] = {
+        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+        "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
+        "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        CSha256Digest result{};
+        ASSERT_TRUE(digest.Sha256(reinterpret_cast<const std::uint8_t*>(messages[i].data()),
+                                  messages[i].size(), &result));
+        EXPECT_EQ(FormatSha256(result), expected[i]) << messages[i].size() << " bytes";
+    }
 }
 
 } // namespace

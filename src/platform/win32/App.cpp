@@ -2,6 +2,7 @@
 
 #include "MainDialog.h"
 #include "Win32Clock.h"
+#include "Win32Digest.h"
 #include "Win32FirmwareFile.h"
 #include "Win32LibraryLoader.h"
 #include "Win32ProfileReader.h"
@@ -34,8 +35,9 @@ bool CfuuApp::InitInstance(HINSTANCE instance) {
     CWin32SystemServices system;
     CWin32ProfileReader profile;
     CWin32VersionApi versionApi;
-    const CServices services{spooler, statusLibrary, loader,  files,
-                             clock,   system,        profile, versionApi};
+    CWin32Digest digest;
+    const CServices services{spooler, statusLibrary, loader,     files, clock,
+                             system,  profile,       versionApi, digest};
     {
         CMainDialog dialog(instance, services);
         // The result does not matter: Cancel, Close, Escape and the close box all end the

@@ -26,7 +26,8 @@ CMainDialog::CMainDialog(HINSTANCE instance, const CServices& services)
     : CDialog(instance, IDD_FUU_DIALOG, nullptr), m_services(services),
       m_hIcon(::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_dlg(CPorts{*this, services.m_spooler, services.m_statusLibrary, services.m_loader,
-                   services.m_files, services.m_clock, services.m_system, services.m_profile}) {}
+                   services.m_files, services.m_clock, services.m_system, services.m_profile,
+                   &services.m_digest}) {}
 
 // ---- Events ----
 

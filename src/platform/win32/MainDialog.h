@@ -20,6 +20,7 @@ struct CServices {
     ISystemServices& m_system;
     IProfileReader& m_profile;
     IVersionApi& m_versionApi;
+    IDigest& m_digest;
 };
 
 class CMainDialog : public CDialog, public IMainView {

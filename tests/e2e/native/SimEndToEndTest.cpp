@@ -222,5 +222,76 @@ TEST(SimEndToEndTest, FaultsInTheJobEndTheRunAndReleaseEverything) {
     }
 }
 
+// The SHA-256 of the 4500-byte demo image "Tavik Series 32.29", as sha256sum gives it.
+constexpr const char* kTavikSha256 =
+    "05502406F65354BD59F1A18D08FE5A460354AD271E8D6A9E639C0F6B39232E03";
+
+TEST(SimEndToEndTest, AFileWithTheCataloguesChecksumIsSentAsWithoutOne) {
+    CSimRig rig(kTavik);
+    TavikCatalogue(rig);
+    rig.Catalogue("27.10", "Sha256", kTavikSha256);
+    ASSERT_TRUE(rig.m_dlg->OnInitDialog());
+    rig.Select(0);
+    rig.m_dlg->OnUpdateClicked();
+
+    EXPECT_EQ(rig.m_view.Status(2), Text(104));
+    EXPECT_TRUE(rig.Logged("chunks=24,2000,2000,500 size-field=4500 body=4500 " +
+                           Hash(rig.FileBytes("tavik_32_29.bin")) +
+                           " image=\"Tavik Series 32.29\" reply=success problems=none"));
+    ExpectNothingLeftOpen(rig);
+}
+
+// A file cut short, a checksum that is no SHA-256, and a first step whose intermediate file is
+// not the one the catalogue names: nothing reaches the printer, and the click goes on.
+TEST(SimEndToEndTest, AFileThatIsNotTheExpectedOneNeverReachesThePrinter) {
+    const struct {
+        const char* m_what;
+        bool m_twoStep;
+        const char* m_key;
+        std::string m_sum;
+        std::size_t m_cut;
+    } cases[] = {
+        {"cut short", false, "Sha256", kTavikSha256, 1000},
+        {"malformed checksum", false, "Sha256", std::string(kTavikSha256).substr(0, 63), 0},
+        {"intermediate file", true, "IntermediateSha256", kTavikSha256, 0},
+    };
+    for (const auto& c : cases) {
+        CSimRig rig(c.m_twoStep ? kLisander : kTavik);
+        if (c.m_twoStep) {
+            LisanderCatalogue(rig);
+            rig.Catalogue("25.80", "Sha256", kTavikSha256); // the final step is never reached
+            rig.Catalogue("25.80", c.m_key, c.m_sum);
+        } else {
+            TavikCatalogue(rig);
+            rig.Catalogue("27.10", c.m_key, c.m_sum);
+            auto& bytes = rig.m_files.m_files["C:\\Tools\\Sarnok\\tavik_32_29.bin"].m_bytes;
+            bytes.resize(bytes.size() - c.m_cut);
+        }
+        ASSERT_TRUE(rig.m_dlg->OnInitDialog()) << c.m_what;
+        rig.Select(0);
+        rig.m_dlg->OnUpdateClicked();
+
+        EXPECT_TRUE(Shown(rig, 1, "The firmware file is damaged or is not the expected file."))
+            << c.m_what;
+        EXPECT_TRUE(Shown(rig, 2, Text(115))) << c.m_what;
+        EXPECT_FALSE(rig.Logged("access=0xf000c")) << c.m_what; // opened for the job
+        EXPECT_FALSE(rig.Logged("ZevStartDocPrinter")) << c.m_what;
+        EXPECT_FALSE(rig.Logged("WritePrinter")) << c.m_what;
+        // A refused first step is tried again by the same click after the restart wait.
+        EXPECT_EQ(rig.m_files.m_deleted,
+                  std::vector<std::string>(c.m_twoStep ? 2 : 1, "thandler.dat"))
+            << c.m_what;
+        ExpectNothingLeftOpen(rig);
+        if (c.m_twoStep) {
+            EXPECT_EQ(rig.m_dlg->m_twoStep, 1) << c.m_what;
+        } else {
+            // The final wait of a click without a reply has the last word on lines 1 and 2.
+            EXPECT_EQ(rig.m_view.Status(1), "") << c.m_what;
+            EXPECT_EQ(rig.m_view.Status(2), Text(120)) << c.m_what;
+            EXPECT_EQ(rig.m_view.Status(3), "") << c.m_what;
+        }
+    }
+}
+
 } // namespace
 } // namespace sarnok::e2e

@@ -179,8 +179,8 @@ CSimRig::CSimRig(const std::string& scenario) {
     m_loader.AddModule("DODAVED.DLL", DriverExports<ESource::Dodaved>());
     m_loader.AddModule("VIZUVUV.DLL", DriverExports<ESource::Vizuvuv>());
     m_loader.AddModule("ORN_API.bak", {{"_GetCardPrinterInfoA@20", Proc(&LegacyInfo)}});
-    m_dlg = std::make_unique<CfuuDlg>(
-        CPorts{m_view, *m_spooler, *m_status, m_loader, m_files, m_clock, m_system, m_profile});
+    m_dlg = std::make_unique<CfuuDlg>(CPorts{m_view, *m_spooler, *m_status, m_loader, m_files,
+                                             m_clock, m_system, m_profile, &m_digest});
 }
 
 CSimRig::~CSimRig() {

@@ -83,6 +83,7 @@ public:
     test::CFakeFiles m_files;
     test::CFakeSystem m_system;
     test::CFakeProfile m_profile;
+    posix::COpenSslDigest m_digest;
     std::unique_ptr<CfuuDlg> m_dlg;
 
 private:

@@ -249,7 +249,8 @@ CTestRig::CTestRig() {
 }
 
 CPorts CTestRig::Ports() {
-    return CPorts{m_view, m_spooler, m_status, m_loader, m_files, m_clock, m_system, m_profile};
+    return CPorts{m_view,  m_spooler, m_status,  m_loader, m_files,
+                  m_clock, m_system,  m_profile, &m_digest};
 }
 
 } // namespace sarnok::test

@@ -2,6 +2,7 @@
 // and the catalogue reader; and CTestRig, which wires them all to a CfuuDlg.
 #pragma once
 
+#include "OpenSslDigest.h"
 #include "app/CfuuDlg.h"
 #include "fakes/FakeSpooler.h"
 #include "fakes/FakeStatusLibrary.h"
@@ -143,6 +144,7 @@ struct CTestRig {
     CVirtualClock m_clock;
     CFakeSystem m_system;
     CFakeProfile m_profile;
+    posix::COpenSslDigest m_digest;
     CPorts Ports();
     std::unique_ptr<CfuuDlg> m_dlg;
     CfuuDlg& Dlg() { return *m_dlg; }
