@@ -52,8 +52,12 @@ function(sarnok_import_library target def_file)
         if(SARNOK_DECORATED_STDCALL)
             set(kill_at --kill-at)
         endif()
+        # dlltool names the library's symbols after the output path it is given; a bare name
+        # keeps the build folder out of the program.
         add_custom_command(OUTPUT ${implib}
-            COMMAND ${SARNOK_DLLTOOL} ${kill_at} --input-def ${def} --output-lib ${implib}
+            COMMAND ${SARNOK_DLLTOOL} ${kill_at} --temp-prefix ${target} --input-def ${def}
+                    --output-lib lib${target}.a
+            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
             DEPENDS ${def_file} VERBATIM)
     endif()
     add_custom_target(${target}_import DEPENDS ${implib})

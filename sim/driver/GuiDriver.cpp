@@ -16,6 +16,8 @@
 //   wait-until FIELD "TEXT" TIMEOUT_S  poll until FIELD reads TEXT
 //   print [LABEL]                      print every control's text
 //   screenshot FILE.bmp                save the dialog as a bitmap (relative to OUTPUT_DIR)
+//   drop-list open|close               open or close the printer list's drop-down part
+//   activate                           bring the dialog to the foreground (active caption)
 //   sleep MS
 //   wait-gone TIMEOUT_S                wait until the dialog has closed
 // The exit status is 0 when every step passed.
@@ -334,6 +336,19 @@ public:
             }
             PostMessageA(m_dialog, WM_COMMAND, MAKEWPARAM(kPrinterList, CBN_SELENDOK),
                          reinterpret_cast<LPARAM>(list));
+            return true;
+        }
+        if (verb == "drop-list" && w.size() == 2 && (w[1] == "open" || w[1] == "close")) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(GetDlgItem(m_dialog, kPrinterList), CB_SHOWDROPDOWN,
+                                    w[1] == "open", 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,
+                                    &result) == 0) {
+                return Fail("the printer list does not answer");
+            }
+            return true;
+        }
+        if (verb == "activate" && w.size() == 1) {
+            SetForegroundWindow(m_dialog);
             return true;
         }
         if (verb == "click" && w.size() == 2) {

@@ -1,0 +1,172 @@
+#!/usr/bin/python3
+"""Checks the release that scripts/package wrote into dist/, the way a technician and a
+debugger meet it: the archive's members, the checksums, and the shipped program itself (a
+stripped 32-bit GUI program that needs nothing beyond Windows and the maker's status library,
+with its version block and every user text of the string table).
+   check-package.py [ROOT]      (ROOT: the source tree, default: this script's tree)"""
+import hashlib
+import pathlib
+import re
+import subprocess
+import sys
+import zipfile
+import zlib
+
+import pefile
+
+root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else __file__).resolve()
+if root.is_file():
+    root = root.parents[2]
+dist = root / "dist"
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+version = re.search(r"project\(Sarnok VERSION ([0-9.]+)", (root / "CMakeLists.txt").read_text())[1]
+archive_path = dist / f"Brelwin-{version}-win32.zip"
+if not archive_path.is_file():
+    sys.exit(f"FAIL: {archive_path} missing (run scripts/package)")
+
+# The checker belongs in the archive as soon as the project builds it.
+build = root / "build" / "package"
+targets = subprocess.run(["ninja", "-C", str(build), "-t", "targets", "all"],
+                         capture_output=True, text=True, check=True).stdout
+programs = ["Sarnok"] + (["SarnokCheck"] if re.search(r"^SarnokCheck(\.exe)?:", targets, re.M) else [])
+
+expected = [f"{p}.exe" for p in programs] + ["README.txt", "Guide.html", "firmwareInfo.example.ini"]
+archive = zipfile.ZipFile(archive_path)
+check(archive.testzip() is None, "a member's CRC does not match")
+names = archive.namelist()
+check(sorted(names) == sorted(expected), f"members {names}, expected {expected}")
+
+# Checksums: every line matches its file, and the archive and each symbol file are listed.
+sums = {}
+for line in (dist / "SHA256SUMS").read_text().splitlines():
+    digest, name = line.split(maxsplit=1)
+    sums[name.lstrip("*")] = digest
+    check(hashlib.sha256((dist / name.lstrip("*")).read_bytes()).hexdigest() == digest,
+          f"SHA256SUMS: {name} does not match")
+for name in [archive_path.name] + [f"{p}.exe.debug" for p in programs]:
+    check(name in sums, f"SHA256SUMS does not list {name}")
+
+# Texts for Notepad: CRLF only; the guide carries its pictures inside.
+for name in ("README.txt", "firmwareInfo.example.ini"):
+    if name in names:
+        text = archive.read(name)
+        check(text.count(b"\n") > 0 and text.count(b"\n") == text.count(b"\r\n"),
+              f"{name}: not CRLF throughout")
+if "Guide.html" in names:
+    page = archive.read("Guide.html").decode("utf-8")
+    pictures = re.findall(r"<img\s[^>]*src=\"([^\"]*)\"", page)
+    check(len(pictures) >= 9, f"Guide.html: {len(pictures)} pictures")
+    check(all(p.startswith("data:image/png;base64,") for p in pictures),
+          "Guide.html: a picture is not embedded")
+if "firmwareInfo.example.ini" in names:
+    example = archive.read("firmwareInfo.example.ini").decode("ascii")
+    for key in ("Filename", "Version", "IntermediateFileName", "IntermediateVersion", "Sha256",
+                "IntermediateSha256"):
+        check(re.search(rf"^{key}=", example, re.M), f"firmwareInfo.example.ini: no {key}=")
+
+# The user texts as the one resource script writes them, by the ids of resource.h.
+ids = dict(re.findall(r"#define (IDS_\w+) (\d+)", (root / "src/res/resource.h").read_text()))
+script = (root / "src/res/StringTable.rc2").read_text("utf-8")
+table = {int(ids[name]): text.replace('""', '"').replace("\\n", "\n")
+         for name, text in re.findall(r'^\s*(IDS_\w+)\s+"((?:[^"]|"")*)"\s*$', script, re.M)}
+check(len(table) == 25, f"StringTable.rc2: {len(table)} texts read")
+
+
+def string_table(pe):
+    texts = {}
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id != pefile.RESOURCE_TYPE["RT_STRING"]:
+            continue
+        for block in kind.directory.entries:
+            for language in block.directory.entries:
+                data = pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
+                offset = 0
+                for index in range(16):
+                    length = int.from_bytes(data[offset:offset + 2], "little")
+                    text = data[offset + 2:offset + 2 + 2 * length].decode("utf-16-le")
+                    offset += 2 + 2 * length
+                    if length:
+                        texts[(block.id - 1) * 16 + index] = text
+    return texts
+
+
+def section_names(pe, image):
+    """Section names, with the long ones ("/4") read from the COFF string table."""
+    table = pe.FILE_HEADER.PointerToSymbolTable + 18 * pe.FILE_HEADER.NumberOfSymbols
+    names = []
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode()
+        if name.startswith("/") and pe.FILE_HEADER.PointerToSymbolTable:
+            start = table + int(name[1:])
+            name = image[start:image.index(b"\0", start)].decode()
+        names.append(name)
+    return names
+
+
+system_dlls = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll",
+               "shlwapi.dll", "shell32.dll", "winspool.drv", "version.dll", "ole32.dll",
+               "oleaut32.dll", "advapi32.dll", "msvcrt.dll"}
+for program in programs:
+    name = f"{program}.exe"
+    if name not in names:
+        continue
+    image = archive.read(name)
+    pe = pefile.PE(data=image)
+    check(pe.FILE_HEADER.Machine == 0x14C, f"{name}: machine {pe.FILE_HEADER.Machine:#x}, not i386")
+    check(pe.OPTIONAL_HEADER.Magic == 0x10B, f"{name}: not PE32")
+    subsystem = 2 if program == "Sarnok" else None
+    if subsystem:
+        check(pe.OPTIONAL_HEADER.Subsystem == subsystem, f"{name}: not a GUI program")
+    check(pe.FILE_HEADER.TimeDateStamp == 0, f"{name}: time stamp {pe.FILE_HEADER.TimeDateStamp}")
+    sections = section_names(pe, image)
+    check(not [s for s in sections if s.startswith((".debug", ".zdebug", "/"))],
+          f"{name}: debug sections {sections}")
+    check(pe.FILE_HEADER.NumberOfSymbols == 0, f"{name}: carries symbols")
+    imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    allowed = system_dlls | ({"orn_api.dll"} if program == "Sarnok" else set())
+    check(imports <= allowed, f"{name}: imports {sorted(imports - allowed)}")
+    # The debug link names the symbol file beside the archive and carries its CRC.
+    link = next((s for s, n in zip(pe.sections, sections) if n == ".gnu_debuglink"), None)
+    if check(link is not None, f"{name}: no debug link"):
+        data = link.get_data()
+        linked = data[:data.index(b"\0")].decode()
+        crc = int.from_bytes(data[(len(linked) + 4) & ~3:][:4], "little")
+        symbols = dist / linked
+        if check(linked == f"{name}.debug" and symbols.is_file(), f"{name}: links {linked}"):
+            check(zlib.crc32(symbols.read_bytes()) == crc, f"{name}: debug link CRC differs")
+            debug_image = symbols.read_bytes()
+            debug = pefile.PE(data=debug_image, fast_load=True)
+            check(".debug_info" in section_names(debug, debug_image),
+                  f"{linked}: no debug information")
+    if program != "Sarnok":
+        continue
+    check(string_table(pe) == table, f"{name}: string table differs from StringTable.rc2")
+    info = {}
+    for file_info in pe.FileInfo[0] if hasattr(pe, "FileInfo") else []:
+        for block in getattr(file_info, "StringTable", []):
+            info.update({k.decode(): v.decode() for k, v in block.entries.items()})
+    for key, value in {"FileVersion": version, "ProductVersion": version,
+                       "ProductName": "Brelwin", "FileDescription": "Brelwin",
+                       "OriginalFilename": "Sarnok.exe", "InternalName": "Sarnok.exe"}.items():
+        check(info.get(key) == value, f"{name}: version block {key} = {info.get(key)!r}")
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    numbers = [int(n) for n in version.split(".")]
+    check([fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF, fixed.FileVersionLS >> 16,
+           fixed.FileVersionLS & 0xFFFF] == numbers, f"{name}: fixed file version differs")
+    check([fixed.ProductVersionMS >> 16, fixed.ProductVersionMS & 0xFFFF,
+           fixed.ProductVersionLS >> 16, fixed.ProductVersionLS & 0xFFFF] == numbers,
+          f"{name}: fixed product version differs")
+
+for failure in failures:
+    print("FAIL:", failure)
+if failures:
+    sys.exit(1)
+print(f"{archive_path.name}: {len(names)} members, checksums, {', '.join(programs)} checked")
