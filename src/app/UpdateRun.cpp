@@ -23,7 +23,6 @@ constexpr const char* kAllocationFailed = "CoTaskMemAlloc FAILED";
 constexpr const char* kWarningCaption = "Warning";
 // Left in the current directory by the maker's driver stack; removed once the file is open.
 constexpr const char* kHandlerFile = "thandler.dat";
-constexpr std::uint64_t kLargestSendableSize = 0xFFFFFFFFull;
 
 // What one run has obtained, released in the order the exits require.
 struct CRunResources {
@@ -219,7 +218,7 @@ void CfuuDlg::UpdateRun() {
 
     // The size field has 32 bits: a larger file must not go out with a truncated size.
     const std::uint64_t fullSize = files.GetSize(run.m_file);
-    if (fullSize == 0 || fullSize > kLargestSendableSize) {
+    if (fullSize == 0 || fullSize > kLargestFlashFileSize) {
         showLines(kOneBlank, Load(IDS_CANNOT_OPEN_FILE), kOneBlank);
         releaseAll();
         return;

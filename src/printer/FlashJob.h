@@ -18,6 +18,8 @@ inline constexpr std::uint32_t kFlashJobMode = 1;
 // The header text travels through a block of task memory of this size.
 inline constexpr std::size_t kHeaderTextBlockSize = 40;
 inline constexpr std::uint32_t kFlashChunkSize = 2000;
+// The header's size field has 32 bits: a larger file cannot be described to the printer.
+inline constexpr std::uint64_t kLargestFlashFileSize = 0xFFFFFFFFull;
 
 inline constexpr std::uint32_t kReplyBufferSize = 1000;
 inline constexpr std::uint32_t kReplyReadSize = 50;

@@ -5,6 +5,7 @@
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/Checksum.h"
 #include "catalogue/Eligibility.h"
+#include "printer/FlashJob.h"
 
 #include <algorithm>
 #include <charconv>
@@ -20,7 +21,6 @@ constexpr const char* kKnownKeys[] = {
 
 // Large enough for any value someone would write; the program itself reads 259 characters.
 constexpr std::uint32_t kLongValueSize = 65536;
-constexpr std::uint64_t kLargestSendableSize = 0xFFFFFFFFull;
 
 char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -292,7 +292,7 @@ void CPackageCheck::CheckFile(const std::string& section, const char* key, const
                                             "create it empty and stop"});
     } else if (facts.m_size == 0) {
         findings->push_back({section, key, Quoted(name) + " is empty"});
-    } else if (facts.m_size > kLargestSendableSize) {
+    } else if (facts.m_size > kLargestFlashFileSize) {
         findings->push_back({section, key,
                              Quoted(name) + " is 4 GiB or larger; it cannot be "
                                             "sent"});
@@ -307,7 +307,7 @@ void CPackageCheck::CheckFile(const std::string& section, const char* key, const
                              "refused"});
         return;
     }
-    if (!facts.m_exists || facts.m_size == 0 || facts.m_size > kLargestSendableSize) {
+    if (!facts.m_exists || facts.m_size == 0 || facts.m_size > kLargestFlashFileSize) {
         return;
     }
     CSha256Digest actual{};
