@@ -4,6 +4,7 @@
 
 #include "app/FixedText.h"
 #include "app/MainView.h"
+#include "app/RunOutcome.h"
 #include "ports/Clock.h"
 #include "ports/Digest.h"
 #include "ports/FirmwareFile.h"
@@ -114,6 +115,9 @@ public:
     CFixedText<kShortTextSize> m_model;
     CFixedText<kShortTextSize> m_libVersion;
     CFixedText<kPathTextSize> m_printerName;
+    // How the last run ended, and how the last click ended.
+    ERunOutcome m_runOutcome = ERunOutcome::None;
+    CClickOutcome m_clickOutcome;
 
 private:
     // Loads a string-table text into m_messageText and returns it.

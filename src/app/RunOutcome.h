@@ -1,0 +1,64 @@
+// How an update run ended, and how a click on "Update" ended: one value each, so that the end
+// of a click is decided from what happened and never from texts read back off the screen. The
+// deployment console maps the same values to its exit codes.
+#pragma once
+
+#include <cstdint>
+
+namespace sarnok {
+
+// The exit an update run took; for a handled reply, what the reply said.
+enum class ERunOutcome : std::uint8_t {
+    None,            // no run has ended yet
+    DriverNotBound,  // the driver-interface library is missing or lacks an entry point
+    PrinterNotReady, // the polling wait before anything was sent did not settle
+    FileNotOpened,
+    EmptyFile,       // also a file too large for the flash header's size field
+    NoMapping,
+    NoView,
+    FileRefused,     // the file's checksum is not the catalogue's
+    JobNotStarted,
+    SendFailed,
+    NoStatusReply,   // the whole job went out; no reply came in time
+    ReplySuccess,
+    ReplyError,      // the printer reported that it rejected the firmware
+    ReplyUnreadable, // a reply came but reports neither success nor an error
+};
+
+// True when the run's job went out whole: the printer may be restarting on what it got.
+constexpr bool JobWentOut(ERunOutcome outcome) {
+    return outcome == ERunOutcome::NoStatusReply || outcome == ERunOutcome::ReplySuccess ||
+           outcome == ERunOutcome::ReplyError || outcome == ERunOutcome::ReplyUnreadable;
+}
+
+// Which firmware the run sent.
+enum class EUpdateStep : std::uint8_t {
+    Single,       // the final firmware of a single-step update
+    Intermediate, // the first step of a two-step update
+    Final,        // the final firmware, after the intermediate step of the same click
+};
+
+// How a click ended. m_run is the outcome of the click's last run; m_step says which firmware
+// that run sent. A click that stopped because the printer never reported the intermediate
+// version ends with m_intermediateNotReported set and m_step Intermediate.
+struct CClickOutcome {
+    ERunOutcome m_run = ERunOutcome::None;
+    EUpdateStep m_step = EUpdateStep::Single;
+    bool m_intermediateNotReported = false;
+    // An earlier run of the same click sent its whole job.
+    bool m_sentEarlier = false;
+    // The click's last restart wait ended with the printer not responding.
+    bool m_printerNotResponding = false;
+
+    // The printer took its final firmware and said so.
+    constexpr bool Updated() const {
+        return m_run == ERunOutcome::ReplySuccess && m_step != EUpdateStep::Intermediate &&
+               !m_intermediateNotReported;
+    }
+    // Nothing went out because the printer was busy: worth trying again later.
+    constexpr bool Busy() const {
+        return m_run == ERunOutcome::PrinterNotReady && !m_sentEarlier;
+    }
+};
+
+} // namespace sarnok
