@@ -35,6 +35,15 @@ struct CPorts {
     IDigest* m_digest = nullptr;
 };
 
+// Where a selection's decision ended, before any readiness wait.
+enum class ESelection : std::uint8_t {
+    None,           // no selection decided yet
+    Unidentified,   // the status library reported no firmware version for the printer
+    LatestFirmware, // refused by the latest-firmware rules
+    NoFirmware,     // no entry, an unusable one, or the same version declined
+    Firmware,       // the catalogue gave firmware to send; the target is in m_targetVersion
+};
+
 inline constexpr std::size_t kPathTextSize = 260; // MAX_PATH, terminator included
 inline constexpr std::size_t kShortTextSize = 80;
 // The executable's path is read into a buffer of this many bytes, terminator included.
@@ -55,6 +64,10 @@ public:
     void OnCancelClicked();
     // The user accepted an entry of the printer list (CBN_SELENDOK).
     void OnPrinterSelected();
+    // The selection's identification, driver library, eligibility rules and catalogue lookup,
+    // without the readiness wait that follows them: what OnPrinterSelected decides before it
+    // waits. Also kept in m_selection.
+    ESelection DecideSelection();
     // A click on "Update": runs and restart waits in the order of the click sequence.
     void OnUpdateClicked();
 
@@ -118,6 +131,7 @@ public:
     // How the last run ended, and how the last click ended.
     ERunOutcome m_runOutcome = ERunOutcome::None;
     CClickOutcome m_clickOutcome;
+    ESelection m_selection = ESelection::None;
 
 private:
     // Loads a string-table text into m_messageText and returns it.

@@ -35,8 +35,20 @@ void StripWhitespace(char* text) {
 }
 
 void CfuuDlg::OnPrinterSelected() {
+    if (DecideSelection() != ESelection::Firmware) {
+        return;
+    }
+    RestartWait();
+    if (!m_intermediateFileName.empty()) {
+        m_twoStep = 1;
+        m_ports.m_view.SetStatusText(1, kStepOneText);
+    }
+}
+
+ESelection CfuuDlg::DecideSelection() {
     IMainView& view = m_ports.m_view;
     ILibraryLoader& loader = m_ports.m_loader;
+    m_selection = ESelection::None;
 
     // The plan is derived afresh from what the printer reports now: a two-step plan left from
     // an earlier selection would make the restart wait look for a version this printer was
@@ -56,7 +68,7 @@ void CfuuDlg::OnPrinterSelected() {
     if (firmwareSize == 0) {
         ShowText(1, IDS_NOT_RESPONDING);
         ShowText(2, IDS_CHECK_PRINTER);
-        return;
+        return m_selection = ESelection::Unidentified;
     }
     CFirmwareNumbers numbers{m_fwMajor, m_fwMinor};
     if (info.FetchFirmwareNumbers(printer, firmwareSize, &numbers)) {
@@ -101,7 +113,7 @@ void CfuuDlg::OnPrinterSelected() {
     m_noUpdatePossible = NoUpdateFlag(m_model.view(), m_fwVersion.view());
     if (RefusesUpdate(m_noUpdatePossible, m_ports.m_system.IsWow64(), m_fwMajor)) {
         ShowText(2, IDS_LATEST_FIRMWARE);
-        return;
+        return m_selection = ESelection::LatestFirmware;
     }
 
     m_catalogueResult =
@@ -110,16 +122,14 @@ void CfuuDlg::OnPrinterSelected() {
                         static_cast<std::uint32_t>(kPathTextSize));
     if (m_catalogueResult > 0) {
         view.SetFirmwareText(m_targetVersion.str());
-        RestartWait();
-        if (!m_intermediateFileName.empty()) {
-            m_twoStep = 1;
-            view.SetStatusText(1, kStepOneText);
-        }
-    } else if (m_catalogueResult == 0) {
+        return m_selection = ESelection::Firmware;
+    }
+    if (m_catalogueResult == 0) {
         view.SetFirmwareText("");
         ShowText(2, IDS_SELECT_PRINTER);
     }
     // Below 0 the lookup has already said on both lines that no entry matches.
+    return m_selection = ESelection::NoFirmware;
 }
 
 } // namespace sarnok
