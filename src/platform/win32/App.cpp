@@ -9,6 +9,7 @@
 #include "Win32Spooler.h"
 #include "Win32StatusLibrary.h"
 #include "Win32SystemServices.h"
+#include "Win32UpdateLock.h"
 #include "Win32VersionApi.h"
 
 #include <commctrl.h>
@@ -26,6 +27,11 @@ bool CfuuApp::InitInstance(HINSTANCE instance) {
     // Before any library is loaded by name: the current directory leaves the search path, so a
     // DLL planted in the working folder is never loaded in place of the maker's.
     ::SetDllDirectoryA("");
+
+    // The deployment console does not update while the dialog is open. Whatever the lock
+    // answers, the dialog opens as it always has: a technician is never kept out.
+    CUpdateLock lock;
+    lock.Acquire();
 
     CWin32Spooler spooler;
     CWin32StatusLibrary statusLibrary;

@@ -1,0 +1,81 @@
+// The main dialog's view without a window: it keeps the three status lines, writes every change
+// of them with the time since the start and the printer's name, and answers message boxes as
+// an unattended run must (the same-version question: Yes only when asked to reinstall).
+#pragma once
+
+#include "app/MainView.h"
+#include "ports/Clock.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+
+namespace sarnok::deploy {
+
+// Where the console's lines go: stdout (unless a JSON document is printed instead) and the log.
+class CDeployOutput {
+public:
+    // log may be null. Log lines end with CR LF whatever the platform, for Notepad.
+    CDeployOutput(bool toStdout, std::FILE* log) : m_toStdout(toStdout), m_log(log) {}
+    void Line(const std::string& text);
+    void LogOnly(const std::string& text);
+
+private:
+    bool m_toStdout;
+    std::FILE* m_log;
+};
+
+class CConsoleView : public IMainView {
+public:
+    using CTextLoader = std::function<std::string(unsigned)>;
+
+    CConsoleView(CTextLoader texts, IClock& clock, std::uint32_t startTick, CDeployOutput& output,
+                 std::string printer, bool reinstall);
+
+    std::string LoadText(unsigned id) override;
+    void SetStatusText(int line, const std::string& text) override;
+    void SetFirmwareText(const std::string&) override {}
+    void EnableUpdate(bool on) override { m_updateEnabled = on; }
+    void SetCancelCaption(const std::string&) override {}
+    void EnableCancel(bool) override {}
+    void AddPrinterEntry(const std::string&) override {}
+    int GetSelectedPrinterIndex() override { return m_selected; }
+    EMessageAnswer ShowMessageBox(const std::string& text, const std::string& caption,
+                                  EMessageButtons buttons) override;
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    void RefreshNow() override {}
+    void DisableFirmwareField() override {}
+    bool HasSystemMenu() override { return false; }
+    void AppendSystemMenuSeparator() override {}
+    void AppendSystemMenuItem(unsigned, const std::string&) override {}
+    void SetWindowIcons() override {}
+    void RunAboutBox() override {}
+    void DefaultSysCommand(unsigned, long) override {}
+    void EndDialogCancel() override {}
+
+    // "  12.3 s  NAME  " before a line of this printer.
+    std::string Stamp() const;
+
+    std::array<std::string, 3> m_lines;
+    int m_selected = -1;
+    bool m_updateEnabled = false;
+    // Changes are written only while echoing: the discovery each printer's fresh dialog
+    // repeats would otherwise write the same list prompt once per printer.
+    bool m_echo = true;
+    bool m_sameVersionAsked = false;
+    std::set<unsigned> m_loadedIds;
+
+private:
+    CTextLoader m_texts;
+    IClock& m_clock;
+    std::uint32_t m_startTick;
+    CDeployOutput& m_output;
+    std::string m_printer;
+    bool m_reinstall;
+};
+
+} // namespace sarnok::deploy

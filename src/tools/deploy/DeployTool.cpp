@@ -1,0 +1,190 @@
+#include "DeployTool.h"
+
+#include "res/resource.h"
+
+#include <nlohmann/json.hpp>
+
+namespace sarnok::deploy {
+
+namespace {
+
+// The texts a printer's line shows: what the printer has, then what it would get.
+std::string Plan(const CPrinterReport& report) {
+    switch (report.m_decision) {
+    case EDecision::Update:
+        return "update to " + report.m_target + " (" + report.m_targetFile + ")";
+    case EDecision::TwoStep:
+        return "two-step: " + report.m_intermediate + " (" + report.m_intermediateFile +
+               "), then " + report.m_target + " (" + report.m_targetFile + ")";
+    case EDecision::SameVersion:
+        return "same-version: the catalogue offers " + report.m_firmware;
+    default:
+        return DecisionWord(report.m_decision);
+    }
+}
+
+} // namespace
+
+CDeployTool::CDeployTool(CDeployEnvironment environment, CDeployOutput& output, bool reinstall)
+    : m_env(std::move(environment)), m_output(output), m_reinstall(reinstall),
+      m_startTick(m_env.m_clock.GetTickCount()) {}
+
+CConsoleView CDeployTool::MakeView(const std::string& printer) {
+    return CConsoleView(m_env.m_texts, m_env.m_clock, m_startTick, m_output, printer, m_reinstall);
+}
+
+EListing CDeployTool::ListPrinters() {
+    CConsoleView view = MakeView("");
+    view.m_echo = false;
+    CfuuDlg dlg(m_env.m_ports(view));
+    const bool listed = dlg.OnInitDialog();
+    m_names = dlg.m_printerNames;
+    m_ports = dlg.m_portNames;
+    m_listingLines = view.m_lines;
+    if (listed) {
+        return EListing::Ok;
+    }
+    // The dialog says why on its lines; an empty list is an answer, the others are not.
+    return view.m_loadedIds.count(IDS_LIST_EMPTY) != 0 ? EListing::Empty : EListing::Unreadable;
+}
+
+bool CDeployTool::Rediscover(CfuuDlg& dlg, CConsoleView& view, std::size_t index,
+                             CPrinterReport* report) {
+    report->m_name = m_names[index];
+    report->m_port = m_ports[index];
+    view.m_echo = false;
+    const bool listed = dlg.OnInitDialog();
+    view.m_echo = true;
+    return listed && index < dlg.m_printerNames.size() &&
+           dlg.m_printerNames[index] == m_names[index];
+}
+
+void CDeployTool::Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinterReport* report) {
+    report->m_lines = view.m_lines;
+    switch (dlg.m_selection) {
+    case ESelection::None:
+    case ESelection::Unidentified:
+        report->m_decision = EDecision::Unreadable;
+        return;
+    case ESelection::LatestFirmware:
+        report->m_decision = EDecision::Current;
+        break;
+    case ESelection::NoFirmware:
+        report->m_decision =
+            view.m_sameVersionAsked ? EDecision::SameVersion : EDecision::NoFirmware;
+        break;
+    case ESelection::Firmware:
+        report->m_decision = view.m_sameVersionAsked              ? EDecision::SameVersion
+                             : dlg.m_intermediateFileName.empty() ? EDecision::Update
+                                                                  : EDecision::TwoStep;
+        report->m_target = dlg.m_targetVersion.str();
+        report->m_targetFile = dlg.m_fileName.str();
+        report->m_intermediate = dlg.m_intermediateVersion.str();
+        report->m_intermediateFile = dlg.m_intermediateFileName.str();
+        break;
+    }
+    report->m_model = dlg.m_model.str();
+    report->m_firmware = dlg.m_fwVersion.str();
+    report->m_libraryVersion = dlg.m_libVersion.str();
+}
+
+CPrinterReport CDeployTool::Decide(std::size_t index) {
+    CPrinterReport report;
+    CConsoleView view = MakeView(m_names[index]);
+    view.m_echo = false;
+    CfuuDlg dlg(m_env.m_ports(view));
+    if (Rediscover(dlg, view, index, &report)) {
+        view.m_echo = false;
+        view.m_selected = static_cast<int>(index);
+        dlg.DecideSelection();
+    }
+    Describe(dlg, view, &report);
+    report.m_outcome = PrinterOutcome(report.m_decision, false, {});
+    return report;
+}
+
+CPrinterReport CDeployTool::Update(std::size_t index) {
+    CPrinterReport report;
+    CConsoleView view = MakeView(m_names[index]);
+    CfuuDlg dlg(m_env.m_ports(view));
+    if (!Rediscover(dlg, view, index, &report)) {
+        m_output.Line(view.Stamp() + "is no longer in the printer list");
+        report.m_outcome = EPrinterOutcome::Failed;
+        return report;
+    }
+    view.m_selected = static_cast<int>(index);
+    dlg.OnPrinterSelected();
+    // The dialog leaves "Update" enabled exactly when a click may follow.
+    report.m_clicked = view.m_updateEnabled && dlg.m_selection == ESelection::Firmware;
+    if (report.m_clicked) {
+        dlg.OnUpdateClicked();
+    }
+    Describe(dlg, view, &report);
+    report.m_outcome = PrinterOutcome(report.m_decision, report.m_clicked, dlg.m_clickOutcome);
+    return report;
+}
+
+std::string CDeployTool::StatusLine(const CPrinterReport& report) {
+    return report.m_name + "  port " + report.m_port + "  model " +
+           (report.m_model.empty() ? "?" : report.m_model) + "  firmware " +
+           (report.m_firmware.empty() ? "?" : report.m_firmware) + "  library " +
+           (report.m_libraryVersion.empty() ? "?" : report.m_libraryVersion) + "  -> " +
+           Plan(report);
+}
+
+std::string CDeployTool::ResultLine(const CPrinterReport& report) {
+    return "Result: " + report.m_name + ": " + OutcomeWord(report.m_outcome) + " (" + Plan(report) +
+           ")";
+}
+
+namespace {
+
+nlohmann::ordered_json VersionOrNull(const std::string& text,
+                                     const std::function<std::string(const std::string&)>& toUtf8) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(toUtf8(text));
+}
+
+std::string Dump(const nlohmann::ordered_json& document) {
+    // Texts come converted; a byte that is still no UTF-8 must not stop the report.
+    return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+} // namespace
+
+std::string CDeployTool::StatusJson(const std::vector<CPrinterReport>& reports) const {
+    const auto& u = m_env.m_toUtf8;
+    nlohmann::ordered_json printers = nlohmann::ordered_json::array();
+    for (const CPrinterReport& r : reports) {
+        printers.push_back({{"name", u(r.m_name)},
+                            {"port", u(r.m_port)},
+                            {"model", VersionOrNull(r.m_model, u)},
+                            {"firmware", VersionOrNull(r.m_firmware, u)},
+                            {"libraryVersion", VersionOrNull(r.m_libraryVersion, u)},
+                            {"decision", DecisionWord(r.m_decision)},
+                            {"target", VersionOrNull(r.m_target, u)},
+                            {"targetFile", VersionOrNull(r.m_targetFile, u)},
+                            {"intermediate", VersionOrNull(r.m_intermediate, u)},
+                            {"intermediateFile", VersionOrNull(r.m_intermediateFile, u)}});
+    }
+    return Dump({{"printers", printers}});
+}
+
+std::string CDeployTool::UpdateJson(const std::vector<CPrinterReport>& reports,
+                                    int exitCode) const {
+    const auto& u = m_env.m_toUtf8;
+    nlohmann::ordered_json printers = nlohmann::ordered_json::array();
+    for (const CPrinterReport& r : reports) {
+        printers.push_back({{"name", u(r.m_name)},
+                            {"port", u(r.m_port)},
+                            {"model", VersionOrNull(r.m_model, u)},
+                            {"firmware", VersionOrNull(r.m_firmware, u)},
+                            {"decision", DecisionWord(r.m_decision)},
+                            {"target", VersionOrNull(r.m_target, u)},
+                            {"intermediate", VersionOrNull(r.m_intermediate, u)},
+                            {"outcome", OutcomeWord(r.m_outcome)},
+                            {"lines", {u(r.m_lines[0]), u(r.m_lines[1]), u(r.m_lines[2])}}});
+    }
+    return Dump({{"exitCode", exitCode}, {"printers", printers}});
+}
+
+} // namespace sarnok::deploy

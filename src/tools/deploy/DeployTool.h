@@ -1,0 +1,88 @@
+// The deployment console's commands over the unchanged dialog logic: every printer is handled by
+// a CfuuDlg of its own, freshly initialised as if the dialog had just been opened, through a
+// console view. The platform's main supplies the ports and the texts.
+#pragma once
+
+#include "ConsoleView.h"
+#include "DeployOptions.h"
+#include "app/CfuuDlg.h"
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sarnok::deploy {
+
+struct CPrinterReport {
+    std::string m_name;
+    std::string m_port;
+    std::string m_model;
+    std::string m_firmware;
+    std::string m_libraryVersion;
+    EDecision m_decision = EDecision::Unreadable;
+    std::string m_target; // empty: none
+    std::string m_targetFile;
+    std::string m_intermediate;
+    std::string m_intermediateFile;
+    bool m_clicked = false;
+    EPrinterOutcome m_outcome = EPrinterOutcome::NothingToDo;
+    std::array<std::string, 3> m_lines;
+};
+
+enum class EListing : std::uint8_t {
+    Ok,
+    Empty,      // the spooler answered, and no card printer is installed
+    Unreadable, // the enumeration failed or overflowed its buffer
+};
+
+struct CDeployEnvironment {
+    // The ports of one dialog, around the view given.
+    std::function<CPorts(IMainView&)> m_ports;
+    CConsoleView::CTextLoader m_texts;
+    IClock& m_clock;
+    // Text in the program's 8-bit code page as UTF-8, for the JSON document.
+    std::function<std::string(const std::string&)> m_toUtf8;
+};
+
+class CDeployTool {
+public:
+    CDeployTool(CDeployEnvironment environment, CDeployOutput& output, bool reinstall);
+
+    // The card printers the dialog would list, as "name" and "port".
+    EListing ListPrinters();
+    const std::vector<std::string>& Names() const { return m_names; }
+
+    // The selection's identification and decision, without the readiness wait.
+    CPrinterReport Decide(std::size_t index);
+    // The selection with its readiness wait and, when it offers the click, the click.
+    CPrinterReport Update(std::size_t index);
+
+    // One line for `status`.
+    static std::string StatusLine(const CPrinterReport& report);
+    // One result line for `update`.
+    static std::string ResultLine(const CPrinterReport& report);
+    std::string StatusJson(const std::vector<CPrinterReport>& reports) const;
+    std::string UpdateJson(const std::vector<CPrinterReport>& reports, int exitCode) const;
+
+private:
+    CConsoleView MakeView(const std::string& printer);
+    // A fresh dialog's discovery; false when the list is not the one listed at the start.
+    bool Rediscover(CfuuDlg& dlg, CConsoleView& view, std::size_t index, CPrinterReport* report);
+    void Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinterReport* report);
+
+    CDeployEnvironment m_env;
+    CDeployOutput& m_output;
+    bool m_reinstall;
+    std::uint32_t m_startTick;
+    std::vector<std::string> m_names;
+    std::vector<std::string> m_ports;
+    // Discovery texts, shown when the list cannot be read.
+    std::array<std::string, 3> m_listingLines;
+
+public:
+    const std::array<std::string, 3>& ListingLines() const { return m_listingLines; }
+};
+
+} // namespace sarnok::deploy
