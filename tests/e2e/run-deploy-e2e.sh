@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Runs one row of deploy-table.txt: SarnokDeploy.exe under Wine beside the virtual card printers
+# of the row's scenario, then checks its exit code, its output and the printers' job log.
+#   run-deploy-e2e.sh BUILD_DIR ROW
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+row=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+if [ -z "${SARNOK_E2E_SCREEN:-}" ]; then
+    SARNOK_E2E_SCREEN=1 exec "$root/scripts/xvfb-exec" "$0" "$@"
+fi
+
+line=$(grep -E "^$row +\|" "$root/tests/e2e/deploy-table.txt") || { echo "no row $row"; exit 2; }
+field() { echo "$line" | cut -d'|' -f"$1" | sed 's/^ *//; s/ *$//'; }
+scenario=$root/tests/e2e/scenarios/$(field 2)
+want=$(field 3)
+arguments=$(field 4)
+checks=$(field 5)
+name=deploy-$row
+extra_programs=$build/src/tools/deploy/SarnokDeploy.exe
+# shellcheck source=prepare-run.sh
+. "$root/tests/e2e/prepare-run.sh"
+
+failures=0
+fail() {
+    echo "FAILED: $*"
+    failures=$((failures + 1))
+}
+
+dialog=
+if [[ "$checks" == *dialog-open* ]]; then
+    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+    dialog=$!
+    printf 'wait-dialog 30\n' >"$run/wait.txt"
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/wait.txt" >/dev/null 2>&1 || fail "the dialog did not open"
+fi
+
+# A Unix exit status keeps only the low 8 bits of a Windows exit code (1618 arrives as 82), so
+# a batch file under Wine's cmd writes the whole code.
+printf '@SarnokDeploy.exe %s\r\n@>exit-code.txt echo %%errorlevel%%\r\n' "$arguments" >"$run/deploy.bat"
+started=$(date +%s)
+cmd=/usr/lib/i386-linux-gnu/wine/i386-windows/cmd.exe
+offset=$(od -An -tu4 -j60 -N4 "$run/SarnokDeploy.exe" | tr -d ' ')
+if [ "$(od -An -tx2 -j$((offset + 4)) -N2 "$run/SarnokDeploy.exe" | tr -d ' ')" = 8664 ]; then
+    cmd=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cmd.exe
+fi
+(cd "$run" && "$wine_run" "$cmd" /c deploy.bat \
+    >"$run/deploy.out" 2>"$run/deploy.err") || true
+code=$(tr -d '\r\n ' <"$run/exit-code.txt" 2>/dev/null || echo none)
+echo "SarnokDeploy.exe $arguments -> exit $code in $(($(date +%s) - started)) s"
+cat "$run/deploy.out" "$run/deploy.err"
+[ "$code" = "$want" ] || fail "exit code $code, expected $want"
+
+if [ -n "$dialog" ]; then
+    printf 'wait-dialog 10\nclick cancel\nwait-gone 10\n' >"$run/close.txt"
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/close.txt" >/dev/null 2>&1 || fail "the dialog did not close"
+    kill -0 "$dialog" 2>/dev/null && /usr/lib/wine/wineserver -k 2>/dev/null
+    wait "$dialog" 2>/dev/null || true
+fi
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+
+log=$run/sim-job.log
+[ -f "$log" ] || log=/dev/null
+IFS=';' read -ra items <<<"$checks"
+for item in "${items[@]}"; do
+    item=$(echo "$item" | sed 's/^ *//; s/ *$//')
+    case "$item" in
+        out:*) grep -qF -- "${item#out:}" "$run/deploy.out" || fail "stdout lacks: ${item#out:}" ;;
+        log:*) grep -qF -- "${item#log:}" "$run/deploy.log" || fail "log lacks: ${item#log:}" ;;
+        job:*) grep -qF -- "${item#job:}" "$log" || fail "job log lacks: ${item#job:}" ;;
+        nojob:*) grep -qF -- "${item#nojob:}" "$log" && fail "job log has: ${item#nojob:}" ;;
+        json-update|json-status)
+            /usr/bin/python3 - "$item" "$run/deploy.out" "$code" <<'PY' || fail "$item"
+import json, sys
+kind, path, code = sys.argv[1], sys.argv[2], int(sys.argv[3])
+doc = json.load(open(path, encoding="utf-8"))
+printers = doc["printers"]
+assert printers, "no printers"
+words = {"update", "two-step", "current", "same-version", "no-firmware", "unreadable"}
+for p in printers:
+    assert p["decision"] in words, p
+    assert isinstance(p["name"], str) and isinstance(p["port"], str), p
+    assert p["target"] is None or isinstance(p["target"], str), p
+    assert p["intermediate"] is None or isinstance(p["intermediate"], str), p
+    if kind == "json-status":
+        assert {"model", "firmware"} <= p.keys(), p
+    else:
+        assert p["outcome"] in {"updated", "nothing-to-do", "failed", "busy"}, p
+        assert len(p["lines"]) == 3 and all(isinstance(t, str) for t in p["lines"]), p
+if kind == "json-update":
+    assert doc["exitCode"] == code, (doc["exitCode"], code)
+print(json.dumps(printers[0]))
+PY
+            ;;
+        dialog-open) ;;
+        *) fail "unknown check: $item" ;;
+    esac
+done
+grep -qF "exit open-handles=0 open-jobs=0" "$log" || fail "handles or jobs left open"
+
+if [ "$failures" -ne 0 ]; then
+    echo "---- job log"
+    cat "$log"
+    echo "---- $failures failure(s) in $name"
+    exit 1
+fi
+echo "---- $name passed"
