@@ -165,73 +165,44 @@ void CfuuDlg::OnUpdateClicked() {
     ShowClickEnd(waited);
 }
 
-void CfuuDlg::RunEndLines(ERunOutcome outcome, EUpdateStep step, std::string* line1,
-                          std::string* line2) {
+CfuuDlg::CEndLines CfuuDlg::RunEndLines(ERunOutcome outcome, EUpdateStep step) {
     // What each exit leaves on lines 1 and 2, where a text that says work is going on (the
     // "Updating" line kept by the early exits, the first step's lines during the reply wait)
     // is empty: the work is over when the click ends.
     const bool firstStep = step == EUpdateStep::Intermediate;
-    line1->clear();
-    line2->clear();
     switch (outcome) {
     case ERunOutcome::None:
-        break;
+        return {};
     case ERunOutcome::LibraryNotLoaded:
-        *line1 = kLibraryNotLoaded;
-        *line2 = Load(IDS_NO_DRIVER);
-        break;
+        return {kLibraryNotLoaded, Load(IDS_NO_DRIVER)};
     case ERunOutcome::EntryPointMissing:
-        *line1 = kEntryPointMissing;
-        *line2 = Load(IDS_NO_DRIVER);
-        break;
+        return {kEntryPointMissing, Load(IDS_NO_DRIVER)};
     case ERunOutcome::PrinterNotReady:
-        *line1 = Load(IDS_NOT_RESPONDING);
-        *line2 = Load(IDS_CHECK_PRINTER);
-        break;
+        return {Load(IDS_NOT_RESPONDING), Load(IDS_CHECK_PRINTER)};
     case ERunOutcome::FileNotOpened:
     case ERunOutcome::NoMapping:
-        *line2 = Load(IDS_CANNOT_OPEN_FILE);
-        break;
+        return {"", Load(IDS_CANNOT_OPEN_FILE)};
     case ERunOutcome::EmptyFile:
-        *line1 = kOneBlank;
-        *line2 = Load(IDS_CANNOT_OPEN_FILE);
-        break;
+        return {kOneBlank, Load(IDS_CANNOT_OPEN_FILE)};
     case ERunOutcome::NoView:
-        *line1 = kOneBlank;
-        *line2 = kNoView;
-        break;
+        return {kOneBlank, kNoView};
     case ERunOutcome::FileRefused:
-        *line1 = Load(IDS_FILE_DAMAGED);
-        *line2 = Load(IDS_CONTACT_PROVIDER);
-        break;
+        return {Load(IDS_FILE_DAMAGED), Load(IDS_CONTACT_PROVIDER)};
     case ERunOutcome::JobNotStarted:
-        *line1 = kOneBlank;
-        *line2 = kJobNotStarted;
-        break;
+        return {kOneBlank, kJobNotStarted};
     case ERunOutcome::SendFailed:
-        *line1 = Load(IDS_CANNOT_SEND);
-        *line2 = Load(IDS_CHECK_PRINTER);
-        break;
+        return {Load(IDS_CANNOT_SEND), Load(IDS_CHECK_PRINTER)};
     case ERunOutcome::NoStatusReply:
-        *line1 = Load(IDS_NO_STATUS);
-        break;
+        return {Load(IDS_NO_STATUS), ""};
     case ERunOutcome::ReplySuccess:
-        if (!firstStep) {
-            *line2 = Load(IDS_UPDATE_SUCCESSFUL);
-        }
-        break;
+        return firstStep ? CEndLines{} : CEndLines{"", Load(IDS_UPDATE_SUCCESSFUL)};
     case ERunOutcome::ReplyError:
-        if (!firstStep) {
-            *line1 = Load(IDS_CANNOT_OPEN_FILE);
-        }
-        break;
+        return firstStep ? CEndLines{} : CEndLines{Load(IDS_CANNOT_OPEN_FILE), ""};
     case ERunOutcome::ReplyUnreadable:
-        if (!firstStep) {
-            *line1 = Load(IDS_STATUS_UNREADABLE);
-            *line2 = Load(IDS_CHECK_PRINTER);
-        }
-        break;
+        return firstStep ? CEndLines{}
+                         : CEndLines{Load(IDS_STATUS_UNREADABLE), Load(IDS_CHECK_PRINTER)};
     }
+    return {};
 }
 
 void CfuuDlg::ShowClickEnd(bool waited) {
@@ -248,11 +219,9 @@ void CfuuDlg::ShowClickEnd(bool waited) {
     if (waited && outcome == ERunOutcome::PrinterNotReady) {
         return;
     }
-    std::string line1;
-    std::string line2;
-    RunEndLines(outcome, step, &line1, &line2);
-    view.SetStatusText(1, line1);
-    view.SetStatusText(2, line2);
+    const CEndLines lines = RunEndLines(outcome, step);
+    view.SetStatusText(1, lines.m_line1);
+    view.SetStatusText(2, lines.m_line2);
     if (step == EUpdateStep::Intermediate && !m_clickOutcome.m_sentEarlier) {
         // The first step failed before the printer got it: the next click starts there.
         view.SetStatusText(3, kStepOneOfTwo);
