@@ -132,7 +132,11 @@ private:
     // straight from data. False as soon as a write takes no byte; raises as WriteJob does.
     bool WriteChunks(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunkSize);
     // Lines 1 and 2 as the run's exit leaves them, without any text that says work is going on.
-    void RunEndLines(ERunOutcome outcome, EUpdateStep step, std::string* line1, std::string* line2);
+    struct CEndLines {
+        std::string m_line1;
+        std::string m_line2;
+    };
+    CEndLines RunEndLines(ERunOutcome outcome, EUpdateStep step);
     // The end of a click that the run's texts must tell: waited when the click's last restart
     // wait ended ready and overwrote them.
     void ShowClickEnd(bool waited);
