@@ -73,9 +73,9 @@ public:
 
     // ---- Operations used by the handlers ----
     void UpdateRun();
-    // False only when a two-step wait gave up before the printer reported the intermediate
-    // version: the first step did not take, and the click must not build on it.
-    bool RestartWait();
+    // IntermediateNotReported when a two-step wait gave up before the printer reported the
+    // intermediate version: the first step did not take, and the click must not build on it.
+    EWaitEnd RestartWait();
     // Resume polling, sleep 1000 ms, read the state; repeated while the state is non-zero and
     // the time since startTick, measured at the start of each pass, is under 30000 ms.
     // Returns the last state read (non-zero: the printer is not ready).
@@ -122,6 +122,9 @@ public:
     CFixedText<kPathTextSize> m_targetVersion;
     CFixedText<kPathTextSize> m_intermediateFileName;
     CFixedText<kPathTextSize> m_intermediateVersion;
+    // The catalogue's checksums of the two files, read with them by the selection's lookup.
+    CFixedText<kPathTextSize> m_sha256;
+    CFixedText<kPathTextSize> m_intermediateSha256;
     std::int32_t m_errorReply = 0;
     std::int32_t m_replyHandled = 0;
     CFixedText<kShortTextSize> m_fwVersion;
@@ -142,10 +145,17 @@ private:
     // Writes size bytes from data in chunks of chunkSize, the last one shorter, as job writes
     // straight from data. False as soon as a write takes no byte; raises as WriteJob does.
     bool WriteChunks(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunkSize);
-    // The catalogue's value of key in the printer's section; false when it has none.
-    bool ReadExpectedChecksum(const char* key, std::string* text);
-    // False when the catalogue gives a checksum for the file about to be sent and the file's
-    // bytes do not have it (or the checksum is no SHA-256 at all).
+    // Lines 1 and 2 as the run's exit leaves them, without any text that says work is going on.
+    struct CEndLines {
+        std::string m_line1;
+        std::string m_line2;
+    };
+    CEndLines RunEndLines(ERunOutcome outcome, EUpdateStep step);
+    // The end of a click that the run's texts must tell: waited when the click's last restart
+    // wait ended ready and overwrote them.
+    void ShowClickEnd(bool waited);
+    // False when the selected entry gives a checksum for the file about to be sent and the
+    // file's bytes do not have it (or the checksum is no SHA-256 at all).
     bool IsExpectedFile(const std::uint8_t* data, std::uint32_t size);
 
     CPorts m_ports;

@@ -16,7 +16,7 @@ constexpr const char* kStepTwoText = "Step 2 of 2";
 
 } // namespace
 
-bool CfuuDlg::RestartWait() {
+EWaitEnd CfuuDlg::RestartWait() {
     IMainView& view = m_ports.m_view;
     IClock& clock = m_ports.m_clock;
     const char* printer = m_printerName.c_str();
@@ -69,7 +69,7 @@ bool CfuuDlg::RestartWait() {
         view.SetCancelCaption(Load(IDS_CLOSE));
         view.EnableCancel(true);
         view.EndWaitCursor();
-        return !limitPassed;
+        return limitPassed ? EWaitEnd::IntermediateNotReported : EWaitEnd::NotResponding;
     }
 
     view.SetStatusText(1, "");
@@ -82,7 +82,7 @@ bool CfuuDlg::RestartWait() {
     }
     view.EndWaitCursor();
     m_twoStep = 0;
-    return true;
+    return EWaitEnd::Ready;
 }
 
 } // namespace sarnok

@@ -9,17 +9,18 @@ namespace sarnok {
 
 // The exit an update run took; for a handled reply, what the reply said.
 enum class ERunOutcome : std::uint8_t {
-    None,            // no run has ended yet
-    DriverNotBound,  // the driver-interface library is missing or lacks an entry point
-    PrinterNotReady, // the polling wait before anything was sent did not settle
+    None,              // no run has ended yet
+    LibraryNotLoaded,  // no driver-interface library
+    EntryPointMissing, // the driver-interface library lacks an entry point
+    PrinterNotReady,   // the polling wait before anything was sent did not settle
     FileNotOpened,
-    EmptyFile,       // also a file too large for the flash header's size field
+    EmptyFile, // also a file too large for the flash header's size field
     NoMapping,
     NoView,
-    FileRefused,     // the file's checksum is not the catalogue's
+    FileRefused, // the file's checksum is not the catalogue's
     JobNotStarted,
     SendFailed,
-    NoStatusReply,   // the whole job went out; no reply came in time
+    NoStatusReply, // the whole job went out; no reply came in time
     ReplySuccess,
     ReplyError,      // the printer reported that it rejected the firmware
     ReplyUnreadable, // a reply came but reports neither success nor an error
@@ -30,6 +31,14 @@ constexpr bool JobWentOut(ERunOutcome outcome) {
     return outcome == ERunOutcome::NoStatusReply || outcome == ERunOutcome::ReplySuccess ||
            outcome == ERunOutcome::ReplyError || outcome == ERunOutcome::ReplyUnreadable;
 }
+
+// How a restart wait ended.
+enum class EWaitEnd : std::uint8_t {
+    Ready,
+    NotResponding,
+    // The bounded wait for the intermediate version gave up: the first step did not take.
+    IntermediateNotReported,
+};
 
 // Which firmware the run sent.
 enum class EUpdateStep : std::uint8_t {
@@ -56,9 +65,7 @@ struct CClickOutcome {
                !m_intermediateNotReported;
     }
     // Nothing went out because the printer was busy: worth trying again later.
-    constexpr bool Busy() const {
-        return m_run == ERunOutcome::PrinterNotReady && !m_sentEarlier;
-    }
+    constexpr bool Busy() const { return m_run == ERunOutcome::PrinterNotReady && !m_sentEarlier; }
 };
 
 } // namespace sarnok

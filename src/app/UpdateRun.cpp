@@ -3,6 +3,7 @@
 #include "app/CfuuDlg.h"
 #include "app/PathText.h"
 #include "catalogue/Checksum.h"
+#include "printer/DriverInterface.h"
 #include "printer/FlashJob.h"
 #include "printer/WinAPIException.h"
 #include "res/resource.h"
@@ -105,8 +106,11 @@ SARNOK_SEND_LOOP bool CfuuDlg::WriteChunks(const std::uint8_t* data, std::uint32
 }
 
 bool CfuuDlg::IsExpectedFile(const std::uint8_t* data, std::uint32_t size) {
-    std::string expected;
-    if (!ReadExpectedChecksum(m_twoStep != 0 ? kIntermediateSha256Key : kSha256Key, &expected)) {
+    // The checksum read with the file name at the selection: a catalogue changed or removed
+    // since then cannot make an unchecked file go out, nor an intact one be refused.
+    const std::string_view expected =
+        m_twoStep != 0 ? m_intermediateSha256.view() : m_sha256.view();
+    if (expected.empty()) {
         return true; // a catalogue without checksums sends as it always has
     }
     const std::optional<CSha256Digest> wanted = ParseSha256(expected);
@@ -116,24 +120,112 @@ bool CfuuDlg::IsExpectedFile(const std::uint8_t* data, std::uint32_t size) {
 }
 
 void CfuuDlg::OnUpdateClicked() {
+    m_clickOutcome = CClickOutcome{};
+    const bool twoStepClick = m_twoStep != 0;
     // A two-step update sends the intermediate firmware first. A wait that ends ready clears
     // m_twoStep, so the next run sends the final firmware; one that reached the intermediate
     // version but ends not responding leaves it set, and the intermediate firmware goes out
     // again.
-    if (m_twoStep != 0) {
+    if (twoStepClick) {
         UpdateRun();
+        m_clickOutcome.m_run = m_runOutcome;
+        m_clickOutcome.m_step = EUpdateStep::Intermediate;
+        // The printer got nothing to restart on: waiting minutes for a restart that cannot
+        // come would end on the wrong cause. The first step is tried again at the next click.
+        if (!JobWentOut(m_runOutcome)) {
+            ShowClickEnd(false);
+            return;
+        }
+        m_clickOutcome.m_sentEarlier = true;
     }
     // Before a single-step run this wait is the check that the printer answers and is idle.
     // A printer that never reported the intermediate version did not take the first step:
     // sending it again and waiting for it again would hold the dialog for minutes and end on
     // the run's texts. The click ends on what the wait showed, "Update" ready for a retry.
-    if (!RestartWait()) {
+    if (RestartWait() == EWaitEnd::IntermediateNotReported) {
+        m_clickOutcome.m_intermediateNotReported = true;
+        m_clickOutcome.m_printerNotResponding = true;
         return;
     }
+    const bool intermediateAgain = m_twoStep != 0;
     UpdateRun();
-    // Without any reply handled in this dialog, leave the printer checked and the texts fresh.
+    m_clickOutcome.m_run = m_runOutcome;
+    m_clickOutcome.m_step = intermediateAgain ? EUpdateStep::Intermediate
+                            : twoStepClick    ? EUpdateStep::Final
+                                              : EUpdateStep::Single;
+    // Without any reply handled in this dialog, check that the printer is back.
+    bool waited = false;
     if (m_replyHandled == 0) {
-        RestartWait();
+        waited = true;
+        if (RestartWait() != EWaitEnd::Ready) {
+            m_clickOutcome.m_printerNotResponding = true;
+            return; // the wait's verdict is the news: not responding, "Close"
+        }
+    }
+    ShowClickEnd(waited);
+}
+
+CfuuDlg::CEndLines CfuuDlg::RunEndLines(ERunOutcome outcome, EUpdateStep step) {
+    // What each exit leaves on lines 1 and 2, where a text that says work is going on (the
+    // "Updating" line kept by the early exits, the first step's lines during the reply wait)
+    // is empty: the work is over when the click ends.
+    const bool firstStep = step == EUpdateStep::Intermediate;
+    switch (outcome) {
+    case ERunOutcome::None:
+        return {};
+    case ERunOutcome::LibraryNotLoaded:
+        return {kLibraryNotLoaded, Load(IDS_NO_DRIVER)};
+    case ERunOutcome::EntryPointMissing:
+        return {kEntryPointMissing, Load(IDS_NO_DRIVER)};
+    case ERunOutcome::PrinterNotReady:
+        return {Load(IDS_NOT_RESPONDING), Load(IDS_CHECK_PRINTER)};
+    case ERunOutcome::FileNotOpened:
+    case ERunOutcome::NoMapping:
+        return {"", Load(IDS_CANNOT_OPEN_FILE)};
+    case ERunOutcome::EmptyFile:
+        return {kOneBlank, Load(IDS_CANNOT_OPEN_FILE)};
+    case ERunOutcome::NoView:
+        return {kOneBlank, kNoView};
+    case ERunOutcome::FileRefused:
+        return {Load(IDS_FILE_DAMAGED), Load(IDS_CONTACT_PROVIDER)};
+    case ERunOutcome::JobNotStarted:
+        return {kOneBlank, kJobNotStarted};
+    case ERunOutcome::SendFailed:
+        return {Load(IDS_CANNOT_SEND), Load(IDS_CHECK_PRINTER)};
+    case ERunOutcome::NoStatusReply:
+        return {Load(IDS_NO_STATUS), ""};
+    case ERunOutcome::ReplySuccess:
+        return firstStep ? CEndLines{} : CEndLines{"", Load(IDS_UPDATE_SUCCESSFUL)};
+    case ERunOutcome::ReplyError:
+        return firstStep ? CEndLines{} : CEndLines{Load(IDS_CANNOT_OPEN_FILE), ""};
+    case ERunOutcome::ReplyUnreadable:
+        return firstStep ? CEndLines{}
+                         : CEndLines{Load(IDS_STATUS_UNREADABLE), Load(IDS_CHECK_PRINTER)};
+    }
+    return {};
+}
+
+void CfuuDlg::ShowClickEnd(bool waited) {
+    IMainView& view = m_ports.m_view;
+    const ERunOutcome outcome = m_clickOutcome.m_run;
+    const EUpdateStep step = m_clickOutcome.m_step;
+    // The success and error reports of the final firmware are on the screen as the reply
+    // handling left them.
+    if ((outcome == ERunOutcome::ReplySuccess || outcome == ERunOutcome::ReplyError) &&
+        step != EUpdateStep::Intermediate) {
+        return;
+    }
+    // A printer that was busy before the run and is ready now is simply ready for the click.
+    if (waited && outcome == ERunOutcome::PrinterNotReady) {
+        return;
+    }
+    const CEndLines lines = RunEndLines(outcome, step);
+    view.SetStatusText(1, lines.m_line1);
+    view.SetStatusText(2, lines.m_line2);
+    if (step == EUpdateStep::Intermediate && !m_clickOutcome.m_sentEarlier) {
+        // The first step failed before the printer got it: the next click starts there.
+        view.SetStatusText(3, kStepOneOfTwo);
+        view.EnableUpdate(true);
     }
 }
 
@@ -150,6 +242,7 @@ void CfuuDlg::UpdateRun() {
 
     CRunResources run{files, m_ports.m_spooler};
     bool jobStarted = false;
+    m_runOutcome = ERunOutcome::None;
 
     const auto finish = [&]() {
         system.KeepSystemAwake(false);
@@ -177,7 +270,10 @@ void CfuuDlg::UpdateRun() {
         view.SetStatusText(3, line3);
     };
 
+    const bool libraryLoaded = m_hLibrary != nullptr;
     if (BindDriverInterface(m_hLibrary) == 0) {
+        m_runOutcome =
+            libraryLoaded ? ERunOutcome::EntryPointMissing : ERunOutcome::LibraryNotLoaded;
         ShowText(2, IDS_NO_DRIVER);
         finish();
         return;
@@ -185,6 +281,7 @@ void CfuuDlg::UpdateRun() {
 
     ShowText(2, IDS_CONNECTING);
     if (PollingWait(startTick) != 0) {
+        m_runOutcome = ERunOutcome::PrinterNotReady;
         ShowText(1, IDS_NOT_RESPONDING);
         ShowText(2, IDS_CHECK_PRINTER);
         finish();
@@ -211,6 +308,7 @@ void CfuuDlg::UpdateRun() {
         run.m_file = files.OpenExclusive(path);
     }
     if (run.m_file == nullptr) {
+        m_runOutcome = ERunOutcome::FileNotOpened;
         ShowText(2, IDS_CANNOT_OPEN_FILE);
         finish();
         return;
@@ -219,6 +317,7 @@ void CfuuDlg::UpdateRun() {
     // The size field has 32 bits: a larger file must not go out with a truncated size.
     const std::uint64_t fullSize = files.GetSize(run.m_file);
     if (fullSize == 0 || fullSize > kLargestFlashFileSize) {
+        m_runOutcome = ERunOutcome::EmptyFile;
         showLines(kOneBlank, Load(IDS_CANNOT_OPEN_FILE), kOneBlank);
         releaseAll();
         return;
@@ -227,12 +326,14 @@ void CfuuDlg::UpdateRun() {
 
     run.m_mapping = files.CreateMapping(run.m_file, size);
     if (run.m_mapping == nullptr) {
+        m_runOutcome = ERunOutcome::NoMapping;
         ShowText(2, IDS_CANNOT_OPEN_FILE);
         releaseAll();
         return;
     }
     run.m_view = files.MapView(run.m_mapping);
     if (run.m_view == nullptr) {
+        m_runOutcome = ERunOutcome::NoView;
         showLines(kOneBlank, kNoView, kOneBlank);
         releaseAll();
         return;
@@ -241,6 +342,7 @@ void CfuuDlg::UpdateRun() {
     // A file cut short on its way here (or another file under the expected name) must not
     // reach the printer, which would be left without working firmware.
     if (!IsExpectedFile(run.m_view, size)) {
+        m_runOutcome = ERunOutcome::FileRefused;
         ShowText(1, IDS_FILE_DAMAGED);
         ShowText(2, IDS_CONTACT_PROVIDER);
         view.SetStatusText(3, "");
@@ -270,6 +372,7 @@ void CfuuDlg::UpdateRun() {
         jobStarted = StartDocument(kFlashDocumentName, nullptr, nullptr, kFlashJobMode) != 0;
     });
     if (startRaised || !jobStarted) {
+        m_runOutcome = ERunOutcome::JobNotStarted;
         showLines(kOneBlank, kJobNotStarted, kOneBlank);
         releaseAll();
         return;
@@ -290,6 +393,7 @@ void CfuuDlg::UpdateRun() {
         sent = true;
     });
     if (sendRaised || !sent) {
+        m_runOutcome = ERunOutcome::SendFailed;
         ShowText(1, IDS_CANNOT_SEND);
         ShowText(2, IDS_CHECK_PRINTER);
         releaseAll();
@@ -305,6 +409,7 @@ void CfuuDlg::UpdateRun() {
     std::uint8_t reply[kReplyBufferSize];
     const std::uint32_t received = ReceiveReply(reply, kReplyBufferSize);
     if (received == 0) {
+        m_runOutcome = ERunOutcome::NoStatusReply;
         showLines(Load(IDS_NO_STATUS), "", "");
         releaseAll();
         return;
@@ -312,6 +417,17 @@ void CfuuDlg::UpdateRun() {
 
     if (HandleReply(reply, received) == 1) {
         m_errorReply = 0;
+    }
+    switch (ClassifyReply(reply, received)) {
+    case EReplyKind::Success:
+        m_runOutcome = ERunOutcome::ReplySuccess;
+        break;
+    case EReplyKind::Error:
+        m_runOutcome = ERunOutcome::ReplyError;
+        break;
+    default:
+        m_runOutcome = ERunOutcome::ReplyUnreadable;
+        break;
     }
     view.SetCancelCaption(Load(IDS_CLOSE));
     endJob();

@@ -2,6 +2,7 @@
 #include "app/CfuuDlg.h"
 #include "app/PathText.h"
 #include "catalogue/CatalogueEntry.h"
+#include "catalogue/Checksum.h"
 #include "res/resource.h"
 
 #include <cstring>
@@ -61,6 +62,11 @@ std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char*
     profile.GetString(section, kIntermediateFileNameKey, intermediateFileName, size, file);
     const std::uint32_t intermediateLength =
         profile.GetString(section, kIntermediateVersionKey, intermediateVersion, size, file);
+    // The checksums belong to the files just read: a later change to the catalogue must not
+    // decide whether these files go out.
+    profile.GetString(section, kSha256Key, m_sha256.data(), kPathTextSize, file);
+    profile.GetString(section, kIntermediateSha256Key, m_intermediateSha256.data(), kPathTextSize,
+                      file);
 
     const EEntryUse use = ClassifyEntry(section, std::string_view(version, versionLength),
                                         std::string_view(intermediateVersion, intermediateLength));
@@ -80,18 +86,6 @@ std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char*
         }
     }
     return static_cast<std::int32_t>(versionLength);
-}
-
-bool CfuuDlg::ReadExpectedChecksum(const char* key, std::string* text) {
-    std::string path;
-    if (!CataloguePath(m_ports.m_system, &path)) {
-        return false;
-    }
-    char value[kCatalogueValueSize] = {};
-    const std::uint32_t length = m_ports.m_profile.GetString(m_fwVersion.c_str(), key, value,
-                                                             kCatalogueValueSize, path.c_str());
-    text->assign(value, length);
-    return length != 0;
 }
 
 } // namespace sarnok

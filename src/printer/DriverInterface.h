@@ -33,6 +33,10 @@ inline constexpr const char* kEndDocDecorated = "ZevEndDocPrinter@8";
 inline constexpr const char* kReadName = "ZevReadPrinter";
 inline constexpr const char* kReadDecorated = "ZevReadPrinter@16";
 
+// What a failed binding shows on status line 1.
+inline constexpr const char* kLibraryNotLoaded = "DLL did not load";
+inline constexpr const char* kEntryPointMissing = "A DODAVED function pointer failed to load";
+
 // The entry-point slots. Empty until the first binding, overwritten by every binding; after a
 // failed binding they may still point into a released library and are not called.
 extern PFN_ZevStartDocPrinter ZevStartDocPrinter;

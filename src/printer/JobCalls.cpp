@@ -8,8 +8,6 @@ namespace sarnok {
 
 namespace {
 
-constexpr const char* kLibraryNotLoaded = "DLL did not load";
-constexpr const char* kEntryPointMissing = "A DODAVED function pointer failed to load";
 constexpr std::uint32_t kDocInfoLevel = 1;
 // ERROR_PROC_NOT_FOUND: reported when a job call finds its slot empty.
 constexpr std::uint32_t kErrorProcNotFound = 127;

@@ -50,10 +50,11 @@ TEST_F(CatalogueTest, TwoStepEntryFillsAllFourMembersFromTheFileBesideTheExecuta
     EXPECT_EQ(Lookup("18.2"), 4);
 
     ExpectMembers("fw_21_6.bin", "21.6", "fw_19_5.bin", "19.5");
-    EXPECT_EQ(Profile().m_lookups,
-              (std::vector<std::string>{"18.2/Filename:260", "18.2/Version:260",
-                                        "18.2/IntermediateFileName:260",
-                                        "18.2/IntermediateVersion:260"}));
+    EXPECT_EQ(
+        Profile().m_lookups,
+        (std::vector<std::string>{"18.2/Filename:260", "18.2/Version:260",
+                                  "18.2/IntermediateFileName:260", "18.2/IntermediateVersion:260",
+                                  "18.2/Sha256:260", "18.2/IntermediateSha256:260"}));
     for (const std::string& path : Profile().m_paths) {
         EXPECT_EQ(path, "C:\\Tools\\Sarnok\\firmwareInfo.ini");
     }

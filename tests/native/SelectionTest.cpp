@@ -249,7 +249,7 @@ TEST_F(SelectionTest, LatestFirmwareIsRefusedWithoutAskingTheCatalogue) {
     ExpectLines("line one", kLatest, "");
     EXPECT_EQ(View().m_firmwareText, "21.6");
     EXPECT_FALSE(View().m_updateEnabled);
-    EXPECT_EQ(Profile().m_paths.size(), 4u); // only the first selection's lookup
+    EXPECT_EQ(Profile().m_paths.size(), 6u); // only the first selection's lookup
     EXPECT_EQ(Held(), "DODAVED.DLL");        // the library is chosen before the rules
 }
 
@@ -297,7 +297,7 @@ TEST_F(SelectionTest, VersionTextNamesTheCatalogueSection) {
     Select(0);
     EXPECT_EQ(Dlg().m_fwVersion, "1234.-5");
     EXPECT_EQ(View().m_firmwareText, "1235.0");
-    EXPECT_EQ(Profile().m_lookups.back(), "1234.-5/IntermediateVersion:260");
+    EXPECT_EQ(Profile().m_lookups.back(), "1234.-5/IntermediateSha256:260");
 }
 
 // ---- Which printer ----

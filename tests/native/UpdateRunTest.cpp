@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace sarnok::test {
 namespace {
@@ -492,15 +493,195 @@ TEST_F(UpdateClickTest, SingleStepWithAReplyMakesNoFinalWait) {
     EXPECT_EQ(m_rig.m_view.m_history[1][1], Text(120));
 }
 
-TEST_F(UpdateClickTest, SingleStepWithoutAReplyWaitsAgainAndShowsClickUpdate) {
-    Dlg().m_fileName.Assign("absent.bin");
-    Dlg().OnUpdateClicked();
-    EXPECT_EQ(Waits(), 2);
-    EXPECT_EQ(OpenedFiles(), Texts{std::string(kFolder) + "absent.bin"});
-    EXPECT_EQ(Status()[0], "");
-    EXPECT_EQ(Status()[1], Text(120));
-    EXPECT_EQ(m_rig.m_view.m_history[1].back(), Text(120));
-    EXPECT_TRUE(m_rig.m_view.m_updateEnabled); // the final wait hands "Update" back
+// How a click ends for every way its run can end: a single-step click, and a two-step click
+// whose first run ends so. The screen never ends saying work is going on, never hides a failure
+// behind "Click Update", and a first step that sent nothing waits for no restart.
+TEST(UpdateClickEndTest, EveryRunExitEndsTheClickSayingWhatHappened) {
+    const std::string k107 = StringTable().at(107);
+    const std::string k117 = StringTable().at(117);
+    const std::string k105 = StringTable().at(105);
+    const std::string k111 = StringTable().at(111);
+    const std::string kSteps = "Step 1 of 2";
+    const Bytes garbage{0x01, 0x02, 0x03};
+    using Setup = std::function<void(CTestRig&, const std::string& file, bool twoStep)>;
+    struct CCase {
+        const char* m_name;
+        Setup m_setup;
+        ERunOutcome m_outcome;
+        Texts m_single;       // lines 1-3 at the end of a single-step click
+        Texts m_twoStep;      // ... of a two-step click whose first run ended so
+        bool m_updateEnabled; // after the single-step click
+    };
+    const auto replies = [](std::initializer_list<Bytes> frames) {
+        for (const Bytes& frame : frames) {
+            DriverRecorder().m_replies.push_back({1, frame, std::nullopt, 0});
+        }
+    };
+    const std::vector<CCase> cases = {
+        {"library not loaded",
+         [](CTestRig& rig, auto&, bool) { rig.Dlg().m_hLibrary = nullptr; },
+         ERunOutcome::LibraryNotLoaded,
+         {"DLL did not load", StringTable().at(118), ""},
+         {"DLL did not load", StringTable().at(118), kSteps},
+         true},
+        {"entry point missing",
+         [](CTestRig& rig, auto&, bool) {
+             rig.m_loader.Release(rig.Dlg().m_hLibrary);
+             AddDriverLibrary(rig.m_loader, EDriverExports::WithoutRead, "VIZUVUV.DLL");
+             rig.Dlg().m_hLibrary = rig.m_loader.Load("VIZUVUV.DLL");
+         },
+         ERunOutcome::EntryPointMissing,
+         {"A DODAVED function pointer failed to load", StringTable().at(118), ""},
+         {"A DODAVED function pointer failed to load", StringTable().at(118), kSteps},
+         true},
+        // Single-step: ready at the check, busy for the run, ready again at the final wait,
+        // which then simply hands the printer back.
+        {"printer not ready",
+         [](CTestRig& rig, auto&, bool twoStep) {
+             std::deque<std::int32_t> states(twoStep ? 0 : 1, 0);
+             states.insert(states.end(), 31, 1);
+             states.push_back(0);
+             rig.m_status.m_printers["P1"].m_pollingStates = states;
+         },
+         ERunOutcome::PrinterNotReady,
+         {"", StringTable().at(120), ""},
+         {k105, k117, kSteps},
+         true},
+        {"file not opened",
+         [](CTestRig& rig, auto&, bool) { rig.m_files.m_openFails = true; },
+         ERunOutcome::FileNotOpened,
+         {"", k107, ""},
+         {"", k107, kSteps},
+         true},
+        {"empty file",
+         [](CTestRig& rig, const std::string& file, bool) {
+             rig.m_files.m_files[file].m_bytes.clear();
+         },
+         ERunOutcome::EmptyFile,
+         {" ", k107, " "},
+         {" ", k107, kSteps},
+         true},
+        {"no mapping",
+         [](CTestRig& rig, auto&, bool) { rig.m_files.m_mappingFails = true; },
+         ERunOutcome::NoMapping,
+         {"", k107, ""},
+         {"", k107, kSteps},
+         true},
+        {"no view",
+         [](CTestRig& rig, auto&, bool) { rig.m_files.m_viewFails = true; },
+         ERunOutcome::NoView,
+         {" ", "Could not map view of file.", " "},
+         {" ", "Could not map view of file.", kSteps},
+         true},
+        {"checksum refused",
+         [](CTestRig& rig, auto&, bool) {
+             rig.Dlg().m_sha256.Assign(std::string(64, '0'));
+             rig.Dlg().m_intermediateSha256.Assign(std::string(64, '0'));
+         },
+         ERunOutcome::FileRefused,
+         {StringTable().at(126), StringTable().at(115), ""},
+         {StringTable().at(126), StringTable().at(115), kSteps},
+         true},
+        {"job not started",
+         [](CTestRig&, auto&, bool) { DriverRecorder().m_startResult = 0; },
+         ERunOutcome::JobNotStarted,
+         {" ", "Failed to Start Printing Job.", " "},
+         {" ", "Failed to Start Printing Job.", kSteps},
+         true},
+        {"send failed",
+         [](CTestRig& rig, auto&, bool) {
+             rig.m_spooler.m_writeOutcomes[1] = {1, 0u, 0};
+         },
+         ERunOutcome::SendFailed,
+         {StringTable().at(110), k117, ""},
+         {StringTable().at(110), k117, kSteps},
+         true},
+        // The whole job went out: a two-step click goes on to the final firmware, as before.
+        {"no status reply",
+         [](CTestRig&, auto&, bool) { DriverRecorder().m_readCostMs = 1000; },
+         ERunOutcome::NoStatusReply,
+         {k111, "", ""},
+         {k111, "", ""},
+         true},
+        {"success",
+         [&](CTestRig&, auto&, bool) {
+             replies({SuccessFrame(), SuccessFrame()});
+         },
+         ERunOutcome::ReplySuccess,
+         {"", StringTable().at(104), ""},
+         {"", StringTable().at(104), ""},
+         false},
+        {"error report",
+         [&](CTestRig&, auto&, bool) {
+             replies({ErrorFrame(), ErrorFrame()});
+         },
+         ERunOutcome::ReplyError,
+         {k107, "", ""},
+         {k107, "", ""},
+         false},
+        {"unreadable reply",
+         [&](CTestRig&, auto&, bool) {
+             replies({garbage, garbage});
+         },
+         ERunOutcome::ReplyUnreadable,
+         {StringTable().at(127), k117, ""},
+         {StringTable().at(127), k117, ""},
+         false},
+    };
+    for (const CCase& c : cases) {
+        for (const bool twoStep : {false, true}) {
+            const std::string what = std::string(c.m_name) + (twoStep ? ", two-step" : "");
+            CTestRig rig;
+            PrepareForRun(rig);
+            CfuuDlg& dlg = rig.Dlg();
+            rig.m_status.m_printers["P1"].m_major = 3;
+            rig.m_status.m_printers["P1"].m_minor = 2;
+            dlg.m_fileName.Assign("final.bin");
+            rig.m_files.m_files[kFinalPath].m_bytes.assign(4500, 0x5A);
+            if (twoStep) {
+                dlg.m_intermediateFileName.Assign("step1.bin");
+                dlg.m_intermediateVersion.Assign("3.2");
+                rig.m_files.m_files[kStepOnePath].m_bytes.assign(1999, 0xA5);
+                dlg.m_twoStep = 1;
+            }
+            DriverRecorder().m_clock = &rig.m_clock;
+            c.m_setup(rig, twoStep ? kStepOnePath : kFinalPath, twoStep);
+            const std::uint32_t start = rig.m_clock.m_now;
+
+            dlg.OnUpdateClicked();
+
+            CFakeView& view = rig.m_view;
+            const bool sentWhole = JobWentOut(c.m_outcome);
+            EXPECT_EQ(dlg.m_clickOutcome.m_run, c.m_outcome) << what;
+            EXPECT_EQ(dlg.m_clickOutcome.Updated(), c.m_outcome == ERunOutcome::ReplySuccess)
+                << what;
+            EXPECT_EQ(dlg.m_clickOutcome.Busy(), c.m_outcome == ERunOutcome::PrinterNotReady)
+                << what;
+            EXPECT_EQ((Texts{view.Status(1), view.Status(2), view.Status(3)}),
+                      twoStep ? c.m_twoStep : c.m_single)
+                << what;
+            EXPECT_EQ(view.m_updateEnabled, twoStep && !sentWhole ? true : c.m_updateEnabled)
+                << what;
+            EXPECT_EQ(view.m_cancelCaption,
+                      JobWentOut(c.m_outcome) && c.m_outcome != ERunOutcome::NoStatusReply
+                          ? "Close"
+                          : "Cancel")
+                << what;
+            EXPECT_EQ(view.m_waitCursorDepth, 0) << what;
+            if (twoStep && !sentWhole) {
+                // Nothing to restart on: no restart wait, no second run, step 1 again next time.
+                EXPECT_EQ(DriverRecorder().Count("start:"),
+                          c.m_outcome == ERunOutcome::JobNotStarted ||
+                                  c.m_outcome == ERunOutcome::SendFailed
+                              ? 1
+                              : 0)
+                    << what;
+                EXPECT_EQ(rig.m_status.Count("size:P1:2"), 0) << what;
+                EXPECT_EQ(dlg.m_twoStep, 1) << what;
+                EXPECT_LT(rig.m_clock.m_now - start, 32000u) << what;
+            }
+        }
+    }
 }
 
 TEST_F(UpdateClickTest, AfterAnEarlierReplyTheWaitShowsStepTwoAndNoFinalWaitFollows) {
@@ -547,7 +728,8 @@ TEST_F(UpdateClickTest, NotRespondingWaitBetweenStepsSendsTheIntermediateFirmwar
     EXPECT_NE(
         std::find(m_rig.m_view.m_history[0].begin(), m_rig.m_view.m_history[0].end(), Text(105)),
         m_rig.m_view.m_history[0].end());
-    EXPECT_EQ(Status()[2], "Step 1 of 2");
+    // No restart wait follows the second reply, so nothing may still say work is going on.
+    EXPECT_EQ(Status(), (Texts{"", "", "Step 1 of 2"}));
 }
 
 TEST_F(UpdateClickTest, IntermediateVersionNeverReportedEndsTheClickOnTheBoundedWait) {

@@ -41,6 +41,7 @@ const std::map<unsigned, std::wstring>& ExpectedTexts() {
         {124, L"Too many Card Printers installed."},
         {125, L"Try removing some Card Printers and try again."},
         {126, L"The firmware file is damaged or is not the expected file."},
+        {127, L"The printer's update status could not be read."},
     };
     return texts;
 }
@@ -105,7 +106,7 @@ TEST_F(StringTableTest, LineBreaksAndDoubleBlanksSurvive) {
 }
 
 TEST_F(StringTableTest, NothingOutsideTheNumberedRange) {
-    for (unsigned id : {0u, 99u, 100u, 127u, 128u}) {
+    for (unsigned id : {0u, 99u, 100u, 128u, 129u}) {
         EXPECT_EQ(LoadWide(id), L"") << "string " << id;
     }
 }
