@@ -1,0 +1,135 @@
+// The deployment console's two tables a deployment system relies on: which command lines are
+// accepted, and which exit code a run's outcomes give.
+#include "DeployOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace sarnok::deploy {
+namespace {
+
+struct CParseCase {
+    std::vector<std::string> m_args;
+    bool m_accepted = false;
+    ECommand m_command = ECommand::Help;
+    bool m_all = false;
+    std::size_t m_printers = 0;
+    bool m_reinstall = false;
+    bool m_json = false;
+    std::string m_log = {};
+};
+
+TEST(DeployOptionsTest, CommandLines) {
+    const std::vector<CParseCase> cases = {
+        {{"status"}, true, ECommand::Status, false, 0, false, false, ""},
+        {{"status", "--json"}, true, ECommand::Status, false, 0, false, true, ""},
+        {{"detect"}, true, ECommand::Detect, false, 0, false, false, ""},
+        {{"update", "--all"}, true, ECommand::Update, true, 0, false, false, ""},
+        {{"update", "--printer", "Card A", "--printer", "Card B", "--reinstall", "--log",
+          "C:\\x.log", "--json"},
+         true,
+         ECommand::Update,
+         false,
+         2,
+         true,
+         true,
+         "C:\\x.log"},
+        {{"--help"}, true, ECommand::Help, false, 0, false, false, ""},
+        // Usage errors: nothing may be touched.
+        {{}, false},
+        {{"install"}, false},
+        {{"update"}, false},                                 // neither --all nor --printer
+        {{"update", "--all", "--printer", "Card A"}, false}, // both
+        {{"update", "--printer"}, false},                    // missing value
+        {{"update", "--printer", ""}, false},
+        {{"update", "--all", "--log"}, false},
+        {{"update", "--all", "--log", "a", "--log", "b"}, false},
+        {{"update", "--all", "--force"}, false},
+        {{"status", "--all"}, false}, // an update option elsewhere
+        {{"status", "--reinstall"}, false},
+        {{"detect", "--json"}, false}, // detection rules read the output itself
+        {{"status", "extra"}, false},
+        {{"--help", "status"}, false},
+    };
+    for (const CParseCase& c : cases) {
+        std::string joined;
+        for (const std::string& arg : c.m_args) {
+            joined += " [" + arg + "]";
+        }
+        SCOPED_TRACE(joined);
+        CDeployOptions options;
+        std::string error;
+        ASSERT_EQ(ParseArguments(c.m_args, &options, &error), c.m_accepted) << error;
+        if (!c.m_accepted) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(options.m_command, c.m_command);
+        EXPECT_EQ(options.m_all, c.m_all);
+        EXPECT_EQ(options.m_printers.size(), c.m_printers);
+        EXPECT_EQ(options.m_reinstall, c.m_reinstall);
+        EXPECT_EQ(options.m_json, c.m_json);
+        EXPECT_EQ(options.m_logFile, c.m_log);
+    }
+}
+
+CClickOutcome Click(ERunOutcome run, EUpdateStep step = EUpdateStep::Single,
+                    bool sentEarlier = false, bool intermediateNotReported = false) {
+    CClickOutcome click;
+    click.m_run = run;
+    click.m_step = step;
+    click.m_sentEarlier = sentEarlier;
+    click.m_intermediateNotReported = intermediateNotReported;
+    return click;
+}
+
+TEST(DeployOptionsTest, OutcomesAndExitCodes) {
+    using E = EPrinterOutcome;
+    struct CCase {
+        const char* m_what;
+        EDecision m_decision;
+        bool m_clicked;
+        CClickOutcome m_click;
+        E m_outcome;
+        int m_exitCode; // of a run with this printer alone
+    };
+    const std::vector<CCase> cases = {
+        {"one step taken", EDecision::Update, true, Click(ERunOutcome::ReplySuccess), E::Updated,
+         0},
+        {"two steps taken", EDecision::TwoStep, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Final, true), E::Updated, 0},
+        {"reinstalled", EDecision::SameVersion, true, Click(ERunOutcome::ReplySuccess), E::Updated,
+         0},
+        {"latest firmware", EDecision::Current, false, {}, E::NothingToDo, 0},
+        {"no entry", EDecision::NoFirmware, false, {}, E::NothingToDo, 0},
+        {"same version declined", EDecision::SameVersion, false, {}, E::NothingToDo, 0},
+        {"not identified", EDecision::Unreadable, false, {}, E::Failed, 1},
+        {"busy before sending", EDecision::Update, true, Click(ERunOutcome::PrinterNotReady),
+         E::Busy, 1618},
+        {"busy after the first step went out", EDecision::TwoStep, true,
+         Click(ERunOutcome::PrinterNotReady, EUpdateStep::Final, true), E::Failed, 1},
+        {"only the first step taken", EDecision::TwoStep, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Intermediate, true), E::Failed, 1},
+        {"intermediate version never reported", EDecision::TwoStep, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Intermediate, true, true), E::Failed, 1},
+        {"error reply", EDecision::Update, true, Click(ERunOutcome::ReplyError), E::Failed, 1},
+        {"no reply", EDecision::Update, true, Click(ERunOutcome::NoStatusReply), E::Failed, 1},
+        {"file refused", EDecision::Update, true, Click(ERunOutcome::FileRefused), E::Failed, 1},
+        {"no driver library", EDecision::Update, true, Click(ERunOutcome::LibraryNotLoaded),
+         E::Failed, 1},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        const E outcome = PrinterOutcome(c.m_decision, c.m_clicked, c.m_click);
+        EXPECT_EQ(outcome, c.m_outcome);
+        EXPECT_EQ(ExitCodeFor({outcome}), c.m_exitCode);
+        // Neither 3010 nor 1641: a printer's restart is not the workstation's.
+        EXPECT_NE(ExitCodeFor({outcome}), 3010);
+    }
+    EXPECT_EQ(ExitCodeFor({}), 0);
+    EXPECT_EQ(ExitCodeFor({E::Updated, E::NothingToDo}), 0);
+    EXPECT_EQ(ExitCodeFor({E::Busy, E::Updated}), 1618);
+    EXPECT_EQ(ExitCodeFor({E::Busy, E::Failed}), 1);
+}
+
+} // namespace
+} // namespace sarnok::deploy
