@@ -31,7 +31,7 @@ archive_path = dist / f"Brelwin-{version}-win32.zip"
 if not archive_path.is_file():
     sys.exit(f"FAIL: {archive_path} missing (run scripts/package)")
 
-programs = ["Sarnok", "SarnokCheck"]
+programs = ["Sarnok", "SarnokCheck", "SarnokDeploy"]
 
 expected = [f"{p}.exe" for p in programs] + ["README.txt", "Guide.html", "firmwareInfo.example.ini"]
 archive = zipfile.ZipFile(archive_path)
@@ -117,7 +117,7 @@ for program in programs:
     pe = pefile.PE(data=image)
     check(pe.FILE_HEADER.Machine == 0x14C, f"{name}: machine {pe.FILE_HEADER.Machine:#x}, not i386")
     check(pe.OPTIONAL_HEADER.Magic == 0x10B, f"{name}: not PE32")
-    # The dialog is a GUI program, the checker a console one.
+    # The dialog is a GUI program, the checker and the deployment console are console ones.
     subsystem = 2 if program == "Sarnok" else 3
     check(pe.OPTIONAL_HEADER.Subsystem == subsystem,
           f"{name}: subsystem {pe.OPTIONAL_HEADER.Subsystem}, not {subsystem}")
@@ -127,7 +127,8 @@ for program in programs:
           f"{name}: debug sections {sections}")
     check(pe.FILE_HEADER.NumberOfSymbols == 0, f"{name}: carries symbols")
     imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
-    allowed = system_dlls | ({"orn_api.dll"} if program == "Sarnok" else set())
+    # The checker reads files only; the dialog and the deployment console reach the printers.
+    allowed = system_dlls | ({"orn_api.dll"} if program != "SarnokCheck" else set())
     check(imports <= allowed, f"{name}: imports {sorted(imports - allowed)}")
     # The debug link names the symbol file beside the archive and carries its CRC.
     link = next((s for s, n in zip(pe.sections, sections) if n == ".gnu_debuglink"), None)
@@ -142,16 +143,18 @@ for program in programs:
             debug = pefile.PE(data=debug_image, fast_load=True)
             check(".debug_info" in section_names(debug, debug_image),
                   f"{linked}: no debug information")
-    if program != "Sarnok":
+    if program == "SarnokCheck":
         continue
+    # The deployment console writes the dialog's own texts, from its own copy of the table.
     check(string_table(pe) == table, f"{name}: string table differs from StringTable.rc2")
     info = {}
     for file_info in pe.FileInfo[0] if hasattr(pe, "FileInfo") else []:
         for block in getattr(file_info, "StringTable", []):
             info.update({k.decode(): v.decode() for k, v in block.entries.items()})
+    description = "Brelwin" if program == "Sarnok" else "Brelwin firmware deployment"
     for key, value in {"FileVersion": version, "ProductVersion": version,
-                       "ProductName": "Brelwin", "FileDescription": "Brelwin",
-                       "OriginalFilename": "Sarnok.exe", "InternalName": "Sarnok.exe"}.items():
+                       "ProductName": "Brelwin", "FileDescription": description,
+                       "OriginalFilename": name, "InternalName": name}.items():
         check(info.get(key) == value, f"{name}: version block {key} = {info.get(key)!r}")
     fixed = pe.VS_FIXEDFILEINFO[0]
     numbers = [int(n) for n in version.split(".")]
