@@ -2,6 +2,7 @@
 // click can never be quicker than the sleeps its waits mandate, so what it takes beyond them is
 // the program's own cost.
 #include "BenchPorts.h"
+#include "DeployTool.h"
 #include "SimPorts.h"
 
 #include "app/CfuuDlg.h"
@@ -88,6 +89,63 @@ void BM_SingleStepClick(benchmark::State& state) {
 // file that check, not the program, would dominate the time beyond the sleeps (the send itself
 // is measured by BM_SendPath).
 BENCHMARK(BM_SingleStepClick)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(64 * 1024)
+    ->Iterations(3);
+
+// The deployment console's `update` of one printer on real time: its discovery, the selection
+// with its readiness wait and the click, with every status line formatted and written to a log
+// (here /dev/null), divided by the sleeps the selection's and the click's waits mandate.
+void BM_DeployUpdateOne(benchmark::State& state) {
+    const auto fileSize = static_cast<std::size_t>(state.range(0));
+    double wallTotal = 0;
+    double sleptTotal = 0;
+    double worst = 0;
+    std::FILE* log = std::fopen("/dev/null", "ab");
+    for (auto _ : state) {
+        e2e::CSimRig rig(kScenario);
+        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+        rig.Catalogue("27.10", "Version", "32.29");
+        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", fileSize);
+        CPrinterFollowingClock clock(rig.m_clock);
+        deploy::CDeployOutput output(false, log);
+        deploy::CDeployEnvironment environment{
+            [&](IMainView& view) {
+                return CPorts{view,        *rig.m_spooler, *rig.m_status, rig.m_loader,
+                              rig.m_files, clock,          rig.m_system,  rig.m_profile};
+            },
+            [](unsigned id) { return test::StringTable().at(id); }, clock,
+            [](const std::string& text) { return text; }};
+
+        const std::uint64_t sleptBefore = clock.m_sleptMs;
+        const auto start = CSteadyClock::now();
+        deploy::CDeployTool tool(environment, output, false);
+        const bool listed = tool.ListPrinters() == deploy::EListing::Ok;
+        const deploy::CPrinterReport report = listed ? tool.Update(0) : deploy::CPrinterReport{};
+        const auto end = CSteadyClock::now();
+        const double wall = std::chrono::duration<double>(end - start).count();
+        const double slept = static_cast<double>(clock.m_sleptMs - sleptBefore) / 1e3;
+
+        if (report.m_outcome != deploy::EPrinterOutcome::Updated || slept <= 0) {
+            state.SkipWithError("the printer was not updated");
+            break;
+        }
+        state.SetIterationTime(wall);
+        wallTotal += wall;
+        sleptTotal += slept;
+        worst = std::max(worst, wall / slept);
+    }
+    std::fclose(log);
+    if (sleptTotal > 0) {
+        state.counters["mandated_ms"] = 1e3 * sleptTotal / static_cast<double>(state.iterations());
+        state.counters["overhead_ms"] =
+            1e3 * (wallTotal - sleptTotal) / static_cast<double>(state.iterations());
+        state.counters["ratio"] = wallTotal / sleptTotal;
+        state.counters["worst_ratio"] = worst;
+    }
+}
+BENCHMARK(BM_DeployUpdateOne)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Arg(64 * 1024)

@@ -5,8 +5,11 @@
 // the time until the process has ended is taken too.
 //
 //   sarnok_startup_probe PROGRAM.exe RUNS
+//   sarnok_startup_probe --console PROGRAM.exe RUNS [ARGUMENTS...]
 //
-// One line per run: "run N ready_ms=... exit_ms=... list=COUNT line1="..." line2="...""
+// One line per run: "run N ready_ms=... exit_ms=... list=COUNT line1="..." line2="...""; for a
+// console program, started in the same way with its output discarded, the time until it has
+// ended: "run N done_ms=... code=..."
 #include <windows.h>
 
 #include <cstdio>
@@ -110,11 +113,57 @@ int RunOnce(const std::string& program, const std::string& folder, int run) {
     return waited == WAIT_OBJECT_0 ? 0 : 1;
 }
 
+// A console program from process start until it has ended, its output discarded.
+int RunConsoleOnce(const std::string& program, const std::string& folder,
+                   const std::string& arguments, int run) {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER now;
+    QueryPerformanceFrequency(&frequency);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = "\"" + program + "\"" + arguments;
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        folder.c_str(), &startup, &process)) {
+        std::printf("run %d error=cannot-start code=%lu\n", run, GetLastError());
+        CloseHandle(nul);
+        return 1;
+    }
+    const DWORD waited = WaitForSingleObject(process.hProcess, kGiveUpMs);
+    QueryPerformanceCounter(&now);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (waited != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    std::printf("run %d done_ms=%.1f code=%lu%s\n", run, Milliseconds(start, now, frequency),
+                static_cast<unsigned long>(code), waited == WAIT_OBJECT_0 ? "" : " error=timeout");
+    std::fflush(stdout);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(nul);
+    return waited == WAIT_OBJECT_0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sarnok_startup_probe PROGRAM.exe RUNS\n");
+    const bool console = argc >= 4 && std::string(argv[1]) == "--console";
+    if (console) {
+        ++argv;
+        --argc;
+    }
+    if (argc < 3 || (!console && argc != 3)) {
+        std::fprintf(stderr,
+                     "usage: sarnok_startup_probe [--console] PROGRAM.exe RUNS [ARGS...]\n");
         return 2;
     }
     char full[MAX_PATH] = {};
@@ -127,8 +176,13 @@ int main(int argc, char** argv) {
     const std::string folder(full, static_cast<std::size_t>(namePart - full));
     const int runs = std::atoi(argv[2]);
     int failures = 0;
+    std::string arguments;
+    for (int i = 3; i < argc; ++i) {
+        arguments += std::string(" ") + argv[i];
+    }
     for (int run = 1; run <= runs; ++run) {
-        failures += RunOnce(program, folder, run);
+        failures += console ? RunConsoleOnce(program, folder, arguments, run)
+                            : RunOnce(program, folder, run);
     }
     return failures == 0 ? 0 : 1;
 }
