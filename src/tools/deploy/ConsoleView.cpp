@@ -58,7 +58,8 @@ void CConsoleView::SetStatusText(int line, const std::string& text) {
     }
     m_lines[line - 1] = text;
     if (m_echo) {
-        m_output.Line(Stamp() + "[" + std::to_string(line) + "] " + text);
+        m_output.Line(Stamp() + "[" + std::to_string(line) + "] " +
+                      (text.empty() ? "(cleared)" : text));
     }
 }
 
