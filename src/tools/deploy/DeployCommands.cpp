@@ -36,17 +36,18 @@ int Status(const CDeployOptions& options, IDeployPlatform& platform) {
         return ListingFailed(platform.Program(), tool);
     }
     std::vector<CPrinterReport> reports;
+    std::string text;
     for (std::size_t i = 0; i < tool.Names().size(); ++i) {
         reports.push_back(tool.Decide(i));
-        if (!options.m_json) {
-            std::printf("%s\n", CDeployTool::StatusLine(reports.back()).c_str());
-        }
+        text += CDeployTool::StatusLine(reports.back()) + "\n";
     }
     if (options.m_json) {
-        std::printf("%s\n", tool.StatusJson(reports).c_str());
+        text = tool.StatusJson(reports) + "\n";
     } else if (reports.empty()) {
-        std::printf("No card printer is installed.\n");
+        text = "No card printer is installed.\n";
     }
+    // One write: nothing here waits, and a console takes many small writes slowly.
+    std::fputs(text.c_str(), stdout);
     return kExitOk;
 }
 

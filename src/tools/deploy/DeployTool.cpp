@@ -90,14 +90,18 @@ void CDeployTool::Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinte
 
 CPrinterReport CDeployTool::Decide(std::size_t index) {
     CPrinterReport report;
+    report.m_name = m_names[index];
+    report.m_port = m_ports[index];
     CConsoleView view = MakeView(m_names[index]);
     view.m_echo = false;
+    // A fresh dialog, given the list the one discovery found: repeating the discovery for each
+    // printer would open every printer once per printer listed, which sends nothing and decides
+    // nothing, and makes the listing cost grow with the square of the printers.
     CfuuDlg dlg(m_env.m_ports(view));
-    if (Rediscover(dlg, view, index, &report)) {
-        view.m_echo = false;
-        view.m_selected = static_cast<int>(index);
-        dlg.DecideSelection();
-    }
+    dlg.m_printerNames = m_names;
+    dlg.m_portNames = m_ports;
+    view.m_selected = static_cast<int>(index);
+    dlg.DecideSelection();
     Describe(dlg, view, &report);
     report.m_outcome = PrinterOutcome(report.m_decision, false, {});
     return report;
