@@ -25,6 +25,12 @@ std::string Plan(const CPrinterReport& report) {
 
 } // namespace
 
+CHoldingLoader::~CHoldingLoader() {
+    for (const ModuleHandle module : m_held) {
+        m_loader.Release(module);
+    }
+}
+
 CDeployTool::CDeployTool(CDeployEnvironment environment, CDeployOutput& output, bool reinstall)
     : m_env(std::move(environment)), m_output(output), m_reinstall(reinstall),
       m_startTick(m_env.m_clock.GetTickCount()) {}
@@ -97,7 +103,13 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
     // A fresh dialog, given the list the one discovery found: repeating the discovery for each
     // printer would open every printer once per printer listed, which sends nothing and decides
     // nothing, and makes the listing cost grow with the square of the printers.
-    CfuuDlg dlg(m_env.m_ports(view));
+    const CPorts ports = m_env.m_ports(view);
+    if (!m_holdingLoader) {
+        m_holdingLoader = std::make_unique<CHoldingLoader>(ports.m_loader);
+    }
+    CfuuDlg dlg(CPorts{ports.m_view, ports.m_spooler, ports.m_statusLibrary, *m_holdingLoader,
+                       ports.m_files, ports.m_clock, ports.m_system, ports.m_profile,
+                       ports.m_digest});
     dlg.m_printerNames = m_names;
     dlg.m_portNames = m_ports;
     view.m_selected = static_cast<int>(index);
