@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstring>
+
 namespace sarnok::deploy {
 
 namespace {
@@ -29,6 +31,23 @@ CHoldingLoader::~CHoldingLoader() {
     for (const ModuleHandle module : m_held) {
         m_loader.Release(module);
     }
+}
+
+std::uint32_t CRememberingProfile::GetString(const char* section, const char* key, char* buffer,
+                                             std::uint32_t size, const char* filePath) {
+    std::string id = std::string(section == nullptr ? "" : section) + '\n' +
+                     (key == nullptr ? "" : key) + '\n' + std::to_string(size) + '\n' +
+                     (filePath == nullptr ? "" : filePath);
+    const auto known = m_answers.find(id);
+    if (known != m_answers.end() && buffer != nullptr && size > 0) {
+        std::memcpy(buffer, known->second.data(), known->second.size());
+        return static_cast<std::uint32_t>(known->second.size() - 1);
+    }
+    const std::uint32_t copied = m_profile.GetString(section, key, buffer, size, filePath);
+    if (buffer != nullptr && size > 0 && copied < size) {
+        m_answers[id] = std::string(buffer, copied + 1);
+    }
+    return copied;
 }
 
 CDeployTool::CDeployTool(CDeployEnvironment environment, CDeployOutput& output, bool reinstall)
@@ -106,9 +125,10 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
     const CPorts ports = m_env.m_ports(view);
     if (!m_holdingLoader) {
         m_holdingLoader = std::make_unique<CHoldingLoader>(ports.m_loader);
+        m_rememberingProfile = std::make_unique<CRememberingProfile>(ports.m_profile);
     }
     CfuuDlg dlg(CPorts{ports.m_view, ports.m_spooler, ports.m_statusLibrary, *m_holdingLoader,
-                       ports.m_files, ports.m_clock, ports.m_system, ports.m_profile,
+                       ports.m_files, ports.m_clock, ports.m_system, *m_rememberingProfile,
                        ports.m_digest});
     dlg.m_printerNames = m_names;
     dlg.m_portNames = m_ports;

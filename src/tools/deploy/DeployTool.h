@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,21 @@ private:
     std::vector<ModuleHandle> m_held;
 };
 
+// Answers a lookup asked before from the first answer: `status` and `detect` read one catalogue
+// for many printers that mostly share their sections, and the platform's reader opens the file
+// at every lookup. The catalogue is taken as it was when the first printer was decided.
+class CRememberingProfile : public IProfileReader {
+public:
+    explicit CRememberingProfile(IProfileReader& profile) : m_profile(profile) {}
+    std::uint32_t GetString(const char* section, const char* key, char* buffer, std::uint32_t size,
+                            const char* filePath) override;
+
+private:
+    IProfileReader& m_profile;
+    // By section, key, size and path: the characters copied (terminator included).
+    std::map<std::string, std::string> m_answers;
+};
+
 class CDeployTool {
 public:
     CDeployTool(CDeployEnvironment environment, CDeployOutput& output, bool reinstall);
@@ -100,6 +116,7 @@ private:
     std::vector<std::string> m_names;
     std::vector<std::string> m_ports;
     std::unique_ptr<CHoldingLoader> m_holdingLoader;
+    std::unique_ptr<CRememberingProfile> m_rememberingProfile;
     // Discovery texts, shown when the list cannot be read.
     std::array<std::string, 3> m_listingLines;
 
