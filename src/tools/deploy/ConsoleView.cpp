@@ -1,7 +1,5 @@
 #include "ConsoleView.h"
 
-#include "res/resource.h"
-
 #include <cstdio>
 
 namespace sarnok::deploy {

@@ -102,6 +102,8 @@ public:
     static std::string ResultLine(const CPrinterReport& report);
     std::string StatusJson(const std::vector<CPrinterReport>& reports) const;
     std::string UpdateJson(const std::vector<CPrinterReport>& reports, int exitCode) const;
+    // The discovery's status lines, which say why the list could not be read.
+    const std::array<std::string, 3>& ListingLines() const { return m_listingLines; }
 
 private:
     CConsoleView MakeView(const std::string& printer);
@@ -117,11 +119,7 @@ private:
     std::vector<std::string> m_ports;
     std::unique_ptr<CHoldingLoader> m_holdingLoader;
     std::unique_ptr<CRememberingProfile> m_rememberingProfile;
-    // Discovery texts, shown when the list cannot be read.
     std::array<std::string, 3> m_listingLines;
-
-public:
-    const std::array<std::string, 3>& ListingLines() const { return m_listingLines; }
 };
 
 } // namespace sarnok::deploy
