@@ -392,7 +392,7 @@ TEST_F(DialogTemplateTest, EveryTextFitsItsControlAtTheScreensDpi) {
     expectFits(::GetDlgItem(dialog, IDCANCEL), close);
     // All but the About box's caption (101), the same-version question of a message box (121),
     // the About box's placeholder (122) and the button's "Close" (123).
-    for (UINT id = 102; id <= 126; ++id) {
+    for (UINT id = 102; id <= 127; ++id) {
         char text[512] = {};
         if (id == 121 || id == 122 || id == 123) {
             continue;
