@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the program icon (a card printer with a card coming out of its top) and writes
-# src/res/Sarnok.ico with three images: 16x16 with an 8-bit palette, 32x32 and 48x48 with 32-bit
-# colour and alpha. Needs ImageMagick (convert) and icoutils (icotool). The .ico is committed, so
+# src/res/Sarnok.ico with four images: 16x16 with an 8-bit palette, 32x32 and 48x48 with 32-bit
+# colour and alpha, and 256x256 stored as PNG (as Windows expects at that size) for the large
+# icon views and screens of 200 % and more. Needs ImageMagick (convert) and icoutils (icotool). The .ico is committed, so
 # a build never needs these tools; run this only to change the icon.
 set -euo pipefail
 
@@ -35,9 +36,13 @@ draw() {
 draw 16 "$work/16.png"
 draw 32 "$work/32.png"
 draw 48 "$work/48.png"
+draw 256 "$work/256.png"
 
 # The 16x16 image: a palette of at most 255 colours; transparency becomes the icon mask.
 convert "$work/16.png" -channel A -threshold 50% +channel -colors 255 "PNG8:$work/16-8.png"
 
-icotool -c -o "$out" -b 8 "$work/16-8.png" -b 32 "$work/32.png" "$work/48.png"
+# The 256x256 image: eight bits a channel, which every Windows that reads PNG icons decodes.
+convert "$work/256.png" -depth 8 "PNG32:$work/256-32.png"
+
+icotool -c -o "$out" -b 8 "$work/16-8.png" -b 32 "$work/32.png" "$work/48.png" -r "$work/256-32.png"
 icotool -l "$out"

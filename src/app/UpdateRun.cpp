@@ -225,6 +225,9 @@ void CfuuDlg::ShowClickEnd(bool waited) {
     if (step == EUpdateStep::Intermediate && !m_clickOutcome.m_sentEarlier) {
         // The first step failed before the printer got it: the next click starts there.
         view.SetStatusText(3, kStepOneOfTwo);
+    }
+    // Nothing went out whole, so nothing can be restarting: another try may follow at once.
+    if (!JobWentOut(outcome)) {
         view.EnableUpdate(true);
     }
 }

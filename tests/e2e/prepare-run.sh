@@ -1,8 +1,9 @@
 # Sourced by the end-to-end runners: makes the run folder of scenario $scenario under the name
 # $name (the program, the virtual printers' DLLs, the catalogue and the firmware images) and a Wine
-# prefix of its own. Needs $build, $scenario, $name and $root; sets $run, $bin, $exe, $wine_run.
+# prefix of its own. Needs $build, $scenario, $name and $root, and takes $exe when set (another
+# Sarnok.exe than the build's); sets $run, $bin, $exe, $wine_run.
 bin=$build/sim/bin
-exe=$build/src/platform/win32/Sarnok.exe
+exe=${exe:-$build/src/platform/win32/Sarnok.exe}
 run=$build/e2e-runs/$name
 rm -rf "$run"
 mkdir -p "$run"

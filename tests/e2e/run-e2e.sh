@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs Sarnok.exe under Wine beside the virtual card printers and drives its dialog with one
 # scenario's steps, then checks the job log, the handles left open and the files.
-#   run-e2e.sh BUILD_DIR SCENARIO_DIR
+#   run-e2e.sh BUILD_DIR SCENARIO_DIR [EXE RUN_NAME]
+# EXE runs another Sarnok.exe than the build's (the signed release program), in a run folder and
+# Wine prefix named RUN_NAME, so that it can run beside the build's own run of the scenario.
 #
 # A scenario directory holds:
 #   sim-scenario.txt   the virtual printers and their faults
@@ -18,7 +20,7 @@ set -euo pipefail
 
 build=$(cd "$1" && pwd)
 scenario=$(cd "$2" && pwd)
-name=$(basename "$scenario")
+name=${4:-$(basename "$scenario")}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
 # Every scenario has a screen and a Wine prefix of its own, so that scenarios can run side by
@@ -27,6 +29,7 @@ if [ -z "${SARNOK_E2E_SCREEN:-}" ]; then
     SARNOK_E2E_SCREEN=1 exec "$root/scripts/xvfb-exec" "$0" "$@"
 fi
 
+exe=${3:+$(cd "$(dirname "$3")" && pwd)/$(basename "$3")}
 # shellcheck source=prepare-run.sh
 . "$root/tests/e2e/prepare-run.sh"
 

@@ -686,12 +686,12 @@ TEST(UpdateClickEndTest, EveryRunExitEndsTheClickSayingWhatHappened) {
 
 TEST_F(UpdateClickTest, AfterAnEarlierReplyTheWaitShowsStepTwoAndNoFinalWaitFollows) {
     Dlg().m_replyHandled = 1;
-    Dlg().m_fileName.Assign("absent.bin"); // whatever the run does
+    Dlg().m_fileName.Assign("absent.bin"); // nothing goes out
     Dlg().OnUpdateClicked();
     EXPECT_EQ(Waits(), 1);
     EXPECT_EQ(m_rig.m_view.m_history[2].front(), "Step 2 of 2");
     EXPECT_EQ(Status(), (Texts{" ", Text(107), " "}));
-    EXPECT_FALSE(m_rig.m_view.m_updateEnabled);
+    EXPECT_TRUE(m_rig.m_view.m_updateEnabled); // ready for another try
 }
 
 TEST_F(UpdateClickTest, TwoStepSendsIntermediateThenFinalFirmware) {
@@ -707,6 +707,19 @@ TEST_F(UpdateClickTest, TwoStepSendsIntermediateThenFinalFirmware) {
     EXPECT_EQ(Dlg().m_twoStep, 0);
     EXPECT_EQ(m_rig.m_view.m_history[2], (Texts{"Step 1 of 2", "Step 2 of 2", "", ""}));
     EXPECT_EQ(Status(), (Texts{"", Text(104), ""}));
+}
+
+TEST_F(UpdateClickTest, SecondRunThatSendsNothingEndsOnItsFailureNotOnUpdating) {
+    Dlg().m_twoStep = 1;
+    Reply(SuccessFrame());
+    m_rig.m_files.m_files[kFinalPath].m_locked = true;
+    Dlg().OnUpdateClicked();
+    EXPECT_EQ(Runs(), 1);
+    EXPECT_EQ(Status(), (Texts{"", Text(107), "Step 2 of 2"}));
+    EXPECT_EQ(Dlg().m_clickOutcome.m_run, ERunOutcome::FileNotOpened);
+    EXPECT_EQ(Dlg().m_clickOutcome.m_step, EUpdateStep::Final);
+    EXPECT_FALSE(Dlg().m_clickOutcome.Busy());
+    EXPECT_TRUE(m_rig.m_view.m_updateEnabled); // the final step can be tried again
 }
 
 TEST_F(UpdateClickTest, NotRespondingWaitBetweenStepsSendsTheIntermediateFirmwareAgain) {

@@ -2,12 +2,13 @@
 """Checks the release that scripts/package wrote into dist/, the way a technician and a
 debugger meet it: the archive's members, the checksums, and the shipped program itself (a
 stripped 32-bit GUI program that needs nothing beyond Windows and the maker's status library,
-with its version block and every user text of the string table).
+with its version block and every user text of the string table), and every program's manifest.
    check-package.py [ROOT]      (ROOT: the source tree, default: this script's tree)"""
 import hashlib
 import pathlib
 import re
 import sys
+import xml.etree.ElementTree as ElementTree
 import zipfile
 import zlib
 
@@ -31,12 +32,14 @@ archive_path = dist / f"Brelwin-{version}-win32.zip"
 if not archive_path.is_file():
     sys.exit(f"FAIL: {archive_path} missing (run scripts/package)")
 
-programs = ["Sarnok", "SarnokCheck", "SarnokDeploy"]
+# Every program the archive holds; the three named here must be among them.
+archive = zipfile.ZipFile(archive_path)
+names = archive.namelist()
+programs = sorted(n[:-4] for n in names if n.lower().endswith(".exe"))
+check({"Sarnok", "SarnokCheck", "SarnokDeploy"} <= set(programs), f"programs {programs}")
 
 expected = [f"{p}.exe" for p in programs] + ["README.txt", "Guide.html", "firmwareInfo.example.ini"]
-archive = zipfile.ZipFile(archive_path)
 check(archive.testzip() is None, "a member's CRC does not match")
-names = archive.namelist()
 check(sorted(names) == sorted(expected), f"members {names}, expected {expected}")
 
 # Checksums: every line matches its file, and the archive and each symbol file are listed.
@@ -106,6 +109,63 @@ def section_names(pe, image):
     return names
 
 
+def manifest(pe):
+    """The text of the manifest Windows reads when it starts the program (resource 24, id 1)."""
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id != pefile.RESOURCE_TYPE["RT_MANIFEST"]:
+            continue
+        for entry in kind.directory.entries:
+            if entry.id == 1:
+                language = entry.directory.entries[0]
+                return pe.get_data(language.data.struct.OffsetToData,
+                                   language.data.struct.Size).decode("utf-8")
+    return None
+
+
+WINDOWS_VERSIONS = {"Vista": "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+                    "7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                    "8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                    "8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                    "10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+
+
+def check_manifest(name, text):
+    """Version from the project, the supported Windows versions, per-monitor DPI awareness with
+    its older form, common controls 6 and asInvoker."""
+    try:
+        root_element = ElementTree.fromstring(text)
+    except ElementTree.ParseError as error:
+        check(False, f"{name}: manifest is not well-formed XML: {error}")
+        return
+    v1 = "{urn:schemas-microsoft-com:asm.v1}"
+    v3 = "{urn:schemas-microsoft-com:asm.v3}"
+    identity = root_element.find(f"{v1}assemblyIdentity")
+    check(identity is not None and identity.get("version") == version,
+          f"{name}: manifest version {identity.get('version') if identity is not None else None}")
+    compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
+    declared = {e.get("Id").lower() for e in root_element.iter(f"{compatibility}supportedOS")}
+    for windows, guid in WINDOWS_VERSIONS.items():
+        check(guid in declared, f"{name}: manifest does not declare Windows {windows}")
+    awareness = root_element.findtext(
+        f"{v3}application/{v3}windowsSettings/"
+        "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
+    check(awareness is not None and
+          [a.strip() for a in awareness.split(",")] == ["PerMonitorV2", "PerMonitor"],
+          f"{name}: manifest dpiAwareness {awareness!r}")
+    aware = root_element.findtext(
+        f"{v3}application/{v3}windowsSettings/"
+        "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+    check(aware is not None and aware.strip().lower() == "true/pm",
+          f"{name}: manifest dpiAware {aware!r}")
+    controls = [e for e in root_element.iter(f"{v1}assemblyIdentity")
+                if e.get("name") == "Microsoft.Windows.Common-Controls"]
+    check(len(controls) == 1 and controls[0].get("version") == "6.0.0.0" and
+          controls[0].get("publicKeyToken") == "6595b64144ccf1df",
+          f"{name}: manifest does not ask for common controls 6")
+    levels = [e.get("level") for e in root_element.iter(f"{v3}requestedExecutionLevel")]
+    check(levels == ["asInvoker"], f"{name}: manifest execution level {levels}")
+
+
 system_dlls = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll",
                "shlwapi.dll", "shell32.dll", "winspool.drv", "version.dll", "ole32.dll",
                "oleaut32.dll", "advapi32.dll", "msvcrt.dll", "bcrypt.dll"}
@@ -130,6 +190,9 @@ for program in programs:
     # The checker reads files only; the dialog and the deployment console reach the printers.
     allowed = system_dlls | ({"orn_api.dll"} if program != "SarnokCheck" else set())
     check(imports <= allowed, f"{name}: imports {sorted(imports - allowed)}")
+    text = manifest(pe)
+    if check(text is not None, f"{name}: no manifest"):
+        check_manifest(name, text)
     # The debug link names the symbol file beside the archive and carries its CRC.
     link = next((s for s, n in zip(pe.sections, sections) if n == ".gnu_debuglink"), None)
     if check(link is not None, f"{name}: no debug link"):

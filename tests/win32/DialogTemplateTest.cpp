@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 #include <string>
@@ -245,9 +246,9 @@ TEST_F(DialogTemplateTest, MainDialogControlsInTabOrder) {
     ExpectControl(c[5], -1, L"STATIC", L"Firmware version for this printer",
                   kChild | SS_LEFT | WS_GROUP, 29, 56, 231, 8);
     const std::uint32_t status = kChild | SS_LEFT | SS_NOPREFIX | WS_GROUP;
-    ExpectControl(c[6], 1004, L"STATIC", L"", status, 22, 91, 256, 8);
-    ExpectControl(c[7], 1005, L"STATIC", L"", status, 22, 110, 256, 8);
-    ExpectControl(c[8], 1006, L"STATIC", L"", status, 22, 129, 256, 8);
+    ExpectControl(c[6], 1004, L"STATIC", L"", status, 16, 91, 269, 8);
+    ExpectControl(c[7], 1005, L"STATIC", L"", status, 16, 110, 269, 8);
+    ExpectControl(c[8], 1006, L"STATIC", L"", status, 16, 129, 269, 8);
     EXPECT_EQ(c[2].m_style & CBS_SORT, 0u);
 }
 
@@ -274,7 +275,9 @@ TEST_F(DialogTemplateTest, AboutBoxControls) {
     ExpectControl(c[2], -1, L"STATIC", L"#128", kChild | SS_ICON, 12, 18, 21, 20);
 }
 
-TEST(ProgramIcon, HasTheThreeImages) {
+// 16 to 48 pixels for the title bar, taskbar and folders; 256 (written as 0 in the directory) for
+// large icon views and screens at 200 % and more.
+TEST(ProgramIcon, HasTheFourImages) {
     CResourceModule module(ProgramPath());
     ASSERT_NE(module.Get(), nullptr);
     HRSRC group = ::FindResourceA(module.Get(), MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14));
@@ -285,7 +288,7 @@ TEST(ProgramIcon, HasTheThreeImages) {
     ASSERT_GE(size, 6u);
     std::uint16_t count = 0;
     std::memcpy(&count, data + 4, 2);
-    ASSERT_EQ(count, 3u);
+    ASSERT_EQ(count, 4u);
     ASSERT_GE(size, 6u + 14u * count);
     std::vector<std::pair<int, int>> images; // size, bit count
     for (int i = 0; i < count; ++i) {
@@ -294,7 +297,112 @@ TEST(ProgramIcon, HasTheThreeImages) {
         std::memcpy(&bits, entry + 6, 2);
         images.emplace_back(entry[0], bits);
     }
-    EXPECT_EQ(images, (std::vector<std::pair<int, int>>{{16, 8}, {32, 32}, {48, 32}}));
+    EXPECT_EQ(images, (std::vector<std::pair<int, int>>{{16, 8}, {32, 32}, {48, 32}, {0, 32}}));
+    // Windows picks the large image by size and loads it through the PNG decoder.
+    HICON large = static_cast<HICON>(
+        ::LoadImageA(module.Get(), MAKEINTRESOURCEA(128), IMAGE_ICON, 256, 256, 0));
+    ASSERT_NE(large, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(large, &info));
+    BITMAP bitmap{};
+    ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, 256);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    ::DestroyIcon(large);
+}
+
+INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The width a text takes on one line in a control's own font.
+int TextWidth(HWND control, const std::string& text) {
+    HDC dc = ::GetDC(control);
+    const HGDIOBJ previous =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT extent{};
+    const bool noPrefix = (::GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX) != 0;
+    char className[16] = {};
+    ::GetClassNameA(control, className, sizeof className);
+    const UINT prefix = noPrefix && std::string(className) == "Static" ? DT_NOPREFIX : 0;
+    ::DrawTextA(dc, text.c_str(), -1, &extent, DT_CALCRECT | DT_SINGLELINE | prefix);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(control, dc);
+    return extent.right - extent.left;
+}
+
+// The main dialog made from the program's template in this process, which is DPI-aware as the
+// program is (the same manifest), on a screen at whatever DPI the run is for: a second run sets
+// Wine's LogPixels to 192 (SARNOK_WINE_DPI). The dialog must scale whole, its font with it, and
+// each text it can show must fit its control's width: the template's labels and buttons, "Close"
+// on the Cancel button and every status text on every status line.
+TEST_F(DialogTemplateTest, EveryTextFitsItsControlAtTheScreensDpi) {
+    char display[256];
+    if (::GetEnvironmentVariableA("DISPLAY", display, sizeof display) == 0) {
+        GTEST_SKIP() << "no display: run under xvfb-run";
+    }
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    char wanted[16] = {};
+    if (::GetEnvironmentVariableA("SARNOK_WINE_DPI", wanted, sizeof wanted) != 0) {
+        ASSERT_EQ(dpi, std::atoi(wanted)) << "the screen is not at the DPI this run is for";
+    }
+
+    HMODULE module = m_module.Get();
+    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(102), MAKEINTRESOURCEA(5));
+    ASSERT_NE(resource, nullptr);
+    const auto* dialogTemplate =
+        static_cast<LPCDLGTEMPLATEA>(::LockResource(::LoadResource(module, resource)));
+    HWND dialog = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), dialogTemplate, nullptr,
+                                               &InertDialog, 0);
+    ASSERT_NE(dialog, nullptr) << "error " << ::GetLastError();
+
+    // The template's 8-point font at this DPI: its character height is 8/72 of an inch.
+    HDC dc = ::GetDC(dialog);
+    const HGDIOBJ previous =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    ::GetTextMetricsA(dc, &metrics);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(dialog, dc);
+    EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, ::MulDiv(8, dpi, 72), 1)
+        << "at " << dpi << " DPI";
+
+    const auto expectFits = [&](HWND control, const std::string& text) {
+        RECT client{};
+        ::GetClientRect(control, &client);
+        EXPECT_LE(TextWidth(control, text), client.right)
+            << "\"" << text << "\" in control " << ::GetDlgCtrlID(control) << " at " << dpi
+            << " DPI";
+    };
+    int checked = 0;
+    for (HWND control = ::GetWindow(dialog, GW_CHILD); control != nullptr;
+         control = ::GetWindow(control, GW_HWNDNEXT)) {
+        char text[512] = {};
+        if (::GetWindowTextA(control, text, sizeof text) > 0) {
+            expectFits(control, text);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 4) << "the template's buttons and labels";
+    char close[64] = {};
+    ASSERT_GT(::LoadStringA(module, 123, close, sizeof close), 0);
+    expectFits(::GetDlgItem(dialog, IDCANCEL), close);
+    // All but the About box's caption (101), the same-version question of a message box (121),
+    // the About box's placeholder (122) and the button's "Close" (123).
+    for (UINT id = 102; id <= 127; ++id) {
+        char text[512] = {};
+        if (id == 121 || id == 122 || id == 123) {
+            continue;
+        }
+        ASSERT_GT(::LoadStringA(module, id, text, sizeof text), 0) << "string " << id;
+        for (const int line : {1004, 1005, 1006}) {
+            expectFits(::GetDlgItem(dialog, line), text);
+        }
+    }
+    ::DestroyWindow(dialog);
 }
 
 } // namespace

@@ -101,21 +101,25 @@ TEST(SystemServicesTest, TaskMemoryIsUsable) {
     system.FreeTaskMemory(nullptr); // harmless, as CoTaskMemFree defines it
 }
 
-// The CNG adapter on the FIPS 180-4 example messages: one block, two blocks, one million 'a'
-// (hashed in one call, as the update run hashes the mapped view).
+// The CNG adapter, with the hash object in a buffer of its own, on the FIPS 180-4 example
+// messages: one block, two blocks, one million 'a' (hashed in one call, as the update run hashes
+// the mapped view), and no bytes at all, as an empty file is hashed (no data pointer).
 TEST(DigestTest, CngGivesThePublishedSha256Vectors) {
     win32::CWin32Digest digest;
     const std::string messages[] = {"abc",
                                     "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-                                    std::string(1000000, 'a')};
+                                    std::string(1000000, 'a'), ""};
     const char* const expected[] = {
         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
-        "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"};
-    for (std::size_t i = 0; i < 3; ++i) {
+        "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0",
+        "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"};
+    for (std::size_t i = 0; i < 4; ++i) {
         CSha256Digest result{};
-        ASSERT_TRUE(digest.Sha256(reinterpret_cast<const std::uint8_t*>(messages[i].data()),
-                                  messages[i].size(), &result));
+        const auto* data = messages[i].empty()
+                               ? nullptr
+                               : reinterpret_cast<const std::uint8_t*>(messages[i].data());
+        ASSERT_TRUE(digest.Sha256(data, messages[i].size(), &result));
         EXPECT_EQ(FormatSha256(result), expected[i]) << messages[i].size() << " bytes";
     }
 }

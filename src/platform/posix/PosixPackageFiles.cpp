@@ -1,25 +1,71 @@
 #include "PosixPackageFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <string_view>
 
 namespace sarnok::posix {
 
 namespace {
 
-// The program forms Windows paths; here a backslash is the folder separator.
-std::string HostPath(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') {
-            c = '/';
-        }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
+}
+
+// The entry of a folder whose name differs from name at most in case; the name itself when it
+// exists as written (a folder on Linux may hold names that Windows could not tell apart).
+std::string EntryIgnoringCase(const std::string& folder, const std::string& name) {
+    struct stat facts {};
+    const std::string asWritten = (folder == "/" ? "" : folder) + "/" + name;
+    if (name == "." || name == ".." || ::lstat(asWritten.c_str(), &facts) == 0) {
+        return name;
     }
-    return path;
+    std::string found;
+    if (DIR* entries = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(entries)) {
+            const std::string candidate = entry->d_name;
+            if (SameNameIgnoringCase(candidate, name) && (found.empty() || candidate < found)) {
+                found = candidate;
+            }
+        }
+        ::closedir(entries);
+    }
+    return found.empty() ? name : found;
+}
+
+// The program forms Windows paths: a backslash is a folder separator, and Windows finds a file
+// whatever the case of its name. So a package checked here gets the answer it gets there.
+std::string HostPath(const std::string& path) {
+    std::string host = !path.empty() && (path[0] == '/' || path[0] == '\\') ? "/" : "";
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find_first_of("\\/", start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        if (end > start) {
+            const std::string folder = host.empty() ? "." : host;
+            if (!host.empty() && host.back() != '/') {
+                host += '/';
+            }
+            host += EntryIgnoringCase(folder, path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return host;
 }
 
 } // namespace

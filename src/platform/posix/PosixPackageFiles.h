@@ -1,4 +1,5 @@
-// IPackageFiles over POSIX files: read-only opens and mappings.
+// IPackageFiles over POSIX files: read-only opens and mappings. Names are found as Windows finds
+// them, whatever their case.
 #pragma once
 
 #include "ports/PackageFiles.h"

@@ -4,6 +4,8 @@
 
 #include <bcrypt.h>
 
+#include <vector>
+
 namespace sarnok::win32 {
 
 namespace {
@@ -23,9 +25,18 @@ bool CWin32Digest::Sha256(const std::uint8_t* data, std::uint64_t size, CSha256D
             ::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
         return false;
     }
+    // Vista's provider keeps no hash object of its own: the caller passes a buffer of the size
+    // the provider asks for (later Windows accept none, but not the program's oldest).
+    DWORD objectLength = 0;
+    ULONG written = 0;
+    bool done = Succeeded(::BCryptGetProperty(algorithm, BCRYPT_OBJECT_LENGTH,
+                                              reinterpret_cast<PUCHAR>(&objectLength),
+                                              sizeof objectLength, &written, 0)) &&
+                written == sizeof objectLength;
+    std::vector<UCHAR> object(done ? objectLength : 0);
     BCRYPT_HASH_HANDLE hash = nullptr;
-    // Without a buffer of ours the provider keeps the hash object itself (Windows 7 and later).
-    bool done = Succeeded(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
+    done = done && Succeeded(::BCryptCreateHash(algorithm, &hash, object.data(), objectLength,
+                                                nullptr, 0, 0));
     while (done && size != 0) {
         const std::uint64_t piece = size < kLargestPiece ? size : kLargestPiece;
         // The API takes a non-const buffer but does not write to it.

@@ -128,6 +128,7 @@ bool CPackageCheck::Load() {
     if (!text) {
         return false;
     }
+    m_byteOrderMark = text->compare(0, 3, "\xEF\xBB\xBF") == 0;
     m_document = CIniDocument::Parse(*text);
     return true;
 }
@@ -162,6 +163,14 @@ const CIniDocument::CSection* CPackageCheck::FirstSection(const std::string& nam
 std::vector<CFinding> CPackageCheck::Check() {
     std::vector<CFinding> findings;
     const auto& sections = m_document.Sections();
+    // Our reader skips the mark, but the workstation's profile reader may take it as part of
+    // the first line, and then never finds the first section.
+    if (m_byteOrderMark) {
+        findings.push_back({sections.size() > 1 ? sections[1].m_name : "", "",
+                            "the file starts with a UTF-8 byte-order mark, which a workstation "
+                            "may read as part of the first line; save the file without a "
+                            "byte-order mark"});
+    }
     for (const CIniDocument::CKey& key : sections.front().m_keys) {
         if (!key.m_name.empty() && key.m_name.front() != ';') {
             findings.push_back({"", key.m_name, "stands above the first section; never read"});
@@ -286,7 +295,15 @@ void CPackageCheck::CheckFile(const std::string& section, const char* key, const
         return;
     }
     const CFileFacts facts = m_ports.m_files.Inspect(FilePath(name));
-    if (!facts.m_exists) {
+    const std::size_t separator = name.find_last_of("\\/");
+    if (!facts.m_exists && separator != std::string::npos &&
+        !m_ports.m_files.FullFolderPath(FilePath(name.substr(0, separator)))) {
+        // The program opens the file creating it if need be, which fails without its folder.
+        findings->push_back({section, key,
+                             Quoted(name) + " is missing, and so is its folder " +
+                                 Quoted(name.substr(0, separator)) +
+                                 "; the update cannot open it and stops"});
+    } else if (!facts.m_exists) {
         findings->push_back({section, key,
                              Quoted(name) + " is missing; the update would "
                                             "create it empty and stop"});

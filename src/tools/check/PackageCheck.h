@@ -65,6 +65,7 @@ private:
     std::string m_folder;
     std::string m_cataloguePath;
     CIniDocument m_document;
+    bool m_byteOrderMark = false;
 };
 
 } // namespace sarnok::check
