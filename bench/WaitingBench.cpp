@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 namespace sarnok::bench {
 namespace {
 
@@ -41,11 +43,35 @@ private:
     std::uint32_t m_base;
 };
 
+// Wall time against the sleeps the waits mandate, summed over a benchmark's iterations.
+class CSleepRatio {
+public:
+    void Add(benchmark::State& state, double wall, double slept) {
+        state.SetIterationTime(wall);
+        m_wall += wall;
+        m_slept += slept;
+        m_worst = std::max(m_worst, wall / slept);
+    }
+    void Report(benchmark::State& state) const {
+        if (m_slept <= 0) {
+            return;
+        }
+        const auto iterations = static_cast<double>(state.iterations());
+        state.counters["mandated_ms"] = 1e3 * m_slept / iterations;
+        state.counters["overhead_ms"] = 1e3 * (m_wall - m_slept) / iterations;
+        state.counters["ratio"] = m_wall / m_slept;
+        state.counters["worst_ratio"] = m_worst;
+    }
+
+private:
+    double m_wall = 0;
+    double m_slept = 0;
+    double m_worst = 0;
+};
+
 void BM_SingleStepClick(benchmark::State& state) {
     const auto fileSize = static_cast<std::size_t>(state.range(0));
-    double wallTotal = 0;
-    double sleptTotal = 0;
-    double worst = 0;
+    CSleepRatio ratio;
     for (auto _ : state) {
         e2e::CSimRig rig(kScenario);
         rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
@@ -72,18 +98,9 @@ void BM_SingleStepClick(benchmark::State& state) {
             state.SkipWithError("the click did not end in a successful update");
             break;
         }
-        state.SetIterationTime(wall);
-        wallTotal += wall;
-        sleptTotal += slept;
-        worst = std::max(worst, wall / slept);
+        ratio.Add(state, wall, slept);
     }
-    if (sleptTotal > 0) {
-        state.counters["mandated_ms"] = 1e3 * sleptTotal / static_cast<double>(state.iterations());
-        state.counters["overhead_ms"] =
-            1e3 * (wallTotal - sleptTotal) / static_cast<double>(state.iterations());
-        state.counters["ratio"] = wallTotal / sleptTotal;
-        state.counters["worst_ratio"] = worst;
-    }
+    ratio.Report(state);
 }
 // A firmware file of 64 KiB: the printer model checks every byte it receives, and with a large
 // file that check, not the program, would dominate the time beyond the sleeps (the send itself
@@ -99,9 +116,7 @@ BENCHMARK(BM_SingleStepClick)
 // (here /dev/null), divided by the sleeps the selection's and the click's waits mandate.
 void BM_DeployUpdateOne(benchmark::State& state) {
     const auto fileSize = static_cast<std::size_t>(state.range(0));
-    double wallTotal = 0;
-    double sleptTotal = 0;
-    double worst = 0;
+    CSleepRatio ratio;
     std::FILE* log = std::fopen("/dev/null", "ab");
     for (auto _ : state) {
         e2e::CSimRig rig(kScenario);
@@ -131,19 +146,10 @@ void BM_DeployUpdateOne(benchmark::State& state) {
             state.SkipWithError("the printer was not updated");
             break;
         }
-        state.SetIterationTime(wall);
-        wallTotal += wall;
-        sleptTotal += slept;
-        worst = std::max(worst, wall / slept);
+        ratio.Add(state, wall, slept);
     }
     std::fclose(log);
-    if (sleptTotal > 0) {
-        state.counters["mandated_ms"] = 1e3 * sleptTotal / static_cast<double>(state.iterations());
-        state.counters["overhead_ms"] =
-            1e3 * (wallTotal - sleptTotal) / static_cast<double>(state.iterations());
-        state.counters["ratio"] = wallTotal / sleptTotal;
-        state.counters["worst_ratio"] = worst;
-    }
+    ratio.Report(state);
 }
 BENCHMARK(BM_DeployUpdateOne)
     ->UseManualTime()
