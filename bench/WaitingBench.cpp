@@ -43,6 +43,13 @@ private:
     std::uint32_t m_base;
 };
 
+// A catalogue that offers the printer one-step firmware of the given size.
+void OfferTavikFirmware(e2e::CSimRig& rig, std::size_t fileSize) {
+    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+    rig.Catalogue("27.10", "Version", "32.29");
+    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", fileSize);
+}
+
 // Wall time against the sleeps the waits mandate, summed over a benchmark's iterations.
 class CSleepRatio {
 public:
@@ -74,9 +81,7 @@ void BM_SingleStepClick(benchmark::State& state) {
     CSleepRatio ratio;
     for (auto _ : state) {
         e2e::CSimRig rig(kScenario);
-        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-        rig.Catalogue("27.10", "Version", "32.29");
-        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", fileSize);
+        OfferTavikFirmware(rig, fileSize);
         CPrinterFollowingClock clock(rig.m_clock);
         CfuuDlg dlg(CPorts{rig.m_view, *rig.m_spooler, *rig.m_status, rig.m_loader, rig.m_files,
                            clock, rig.m_system, rig.m_profile});
@@ -120,9 +125,7 @@ void BM_DeployUpdateOne(benchmark::State& state) {
     std::FILE* log = std::fopen("/dev/null", "ab");
     for (auto _ : state) {
         e2e::CSimRig rig(kScenario);
-        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-        rig.Catalogue("27.10", "Version", "32.29");
-        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", fileSize);
+        OfferTavikFirmware(rig, fileSize);
         CPrinterFollowingClock clock(rig.m_clock);
         deploy::CDeployOutput output(false, log);
         deploy::CDeployEnvironment environment{

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstring>
+#include <utility>
 
 namespace sarnok::deploy {
 
@@ -187,20 +188,31 @@ std::string Dump(const nlohmann::ordered_json& document) {
 
 } // namespace
 
+namespace {
+
+// What both reports say of a printer first: which one it is and what it has now.
+nlohmann::ordered_json Identity(const CPrinterReport& r,
+                                const std::function<std::string(const std::string&)>& u) {
+    return {{"name", u(r.m_name)},
+            {"port", u(r.m_port)},
+            {"model", VersionOrNull(r.m_model, u)},
+            {"firmware", VersionOrNull(r.m_firmware, u)}};
+}
+
+} // namespace
+
 std::string CDeployTool::StatusJson(const std::vector<CPrinterReport>& reports) const {
     const auto& u = m_env.m_toUtf8;
     nlohmann::ordered_json printers = nlohmann::ordered_json::array();
     for (const CPrinterReport& r : reports) {
-        printers.push_back({{"name", u(r.m_name)},
-                            {"port", u(r.m_port)},
-                            {"model", VersionOrNull(r.m_model, u)},
-                            {"firmware", VersionOrNull(r.m_firmware, u)},
-                            {"libraryVersion", VersionOrNull(r.m_libraryVersion, u)},
-                            {"decision", DecisionWord(r.m_decision)},
-                            {"target", VersionOrNull(r.m_target, u)},
-                            {"targetFile", VersionOrNull(r.m_targetFile, u)},
-                            {"intermediate", VersionOrNull(r.m_intermediate, u)},
-                            {"intermediateFile", VersionOrNull(r.m_intermediateFile, u)}});
+        nlohmann::ordered_json printer = Identity(r, u);
+        printer["libraryVersion"] = VersionOrNull(r.m_libraryVersion, u);
+        printer["decision"] = DecisionWord(r.m_decision);
+        printer["target"] = VersionOrNull(r.m_target, u);
+        printer["targetFile"] = VersionOrNull(r.m_targetFile, u);
+        printer["intermediate"] = VersionOrNull(r.m_intermediate, u);
+        printer["intermediateFile"] = VersionOrNull(r.m_intermediateFile, u);
+        printers.push_back(std::move(printer));
     }
     return Dump({{"printers", printers}});
 }
@@ -210,15 +222,13 @@ std::string CDeployTool::UpdateJson(const std::vector<CPrinterReport>& reports,
     const auto& u = m_env.m_toUtf8;
     nlohmann::ordered_json printers = nlohmann::ordered_json::array();
     for (const CPrinterReport& r : reports) {
-        printers.push_back({{"name", u(r.m_name)},
-                            {"port", u(r.m_port)},
-                            {"model", VersionOrNull(r.m_model, u)},
-                            {"firmware", VersionOrNull(r.m_firmware, u)},
-                            {"decision", DecisionWord(r.m_decision)},
-                            {"target", VersionOrNull(r.m_target, u)},
-                            {"intermediate", VersionOrNull(r.m_intermediate, u)},
-                            {"outcome", OutcomeWord(r.m_outcome)},
-                            {"lines", {u(r.m_lines[0]), u(r.m_lines[1]), u(r.m_lines[2])}}});
+        nlohmann::ordered_json printer = Identity(r, u);
+        printer["decision"] = DecisionWord(r.m_decision);
+        printer["target"] = VersionOrNull(r.m_target, u);
+        printer["intermediate"] = VersionOrNull(r.m_intermediate, u);
+        printer["outcome"] = OutcomeWord(r.m_outcome);
+        printer["lines"] = {u(r.m_lines[0]), u(r.m_lines[1]), u(r.m_lines[2])};
+        printers.push_back(std::move(printer));
     }
     return Dump({{"exitCode", exitCode}, {"printers", printers}});
 }
