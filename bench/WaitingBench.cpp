@@ -127,14 +127,14 @@ void BM_DeployUpdateOne(benchmark::State& state) {
         e2e::CSimRig rig(kScenario);
         OfferTavikFirmware(rig, fileSize);
         CPrinterFollowingClock clock(rig.m_clock);
-        deploy::CDeployOutput output(false, log);
+        deploy::CDeployOutput output(nullptr, log);
         deploy::CDeployEnvironment environment{
             [&](IMainView& view) {
                 return CPorts{view,        *rig.m_spooler, *rig.m_status, rig.m_loader,
                               rig.m_files, clock,          rig.m_system,  rig.m_profile};
             },
             [](unsigned id) { return test::StringTable().at(id); }, clock,
-            [](const std::string& text) { return text; }};
+            [](const std::string& text) { return text; }, "bench"};
 
         const std::uint64_t sleptBefore = clock.m_sleptMs;
         const auto start = CSteadyClock::now();

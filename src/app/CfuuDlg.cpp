@@ -35,7 +35,7 @@ void CfuuDlg::ShowText(int line, unsigned id) {
     m_ports.m_view.SetStatusText(line, Load(id));
 }
 
-bool CfuuDlg::OnInitDialog() {
+EDiscovery CfuuDlg::InitDialog() {
     IMainView& view = m_ports.m_view;
     ISpooler& spooler = m_ports.m_spooler;
 
@@ -62,7 +62,7 @@ bool CfuuDlg::OnInitDialog() {
             ShowText(2, IDS_NO_DRIVERS);
         }
         view.EnableUpdate(false);
-        return false;
+        return EDiscovery::Unreadable;
     }
 
     const std::string makerProcessor = m_ports.m_system.UpperCaseAnsi(kMakerPrintProcessor);
@@ -93,7 +93,7 @@ bool CfuuDlg::OnInitDialog() {
     if (m_printerNames.empty()) {
         ShowText(2, IDS_LIST_EMPTY);
         view.EnableUpdate(false);
-        return false;
+        return EDiscovery::Empty;
     }
     for (std::size_t i = 0; i < m_printerNames.size(); ++i) {
         view.AddPrinterEntry(m_printerNames[i] + kEntrySeparator + m_portNames[i]);
@@ -105,7 +105,7 @@ bool CfuuDlg::OnInitDialog() {
         m_ports.m_loader.Release(m_hLibrary);
     }
     m_hLibrary = nullptr;
-    return true;
+    return EDiscovery::Listed;
 }
 
 void CfuuDlg::OnSysCommand(unsigned command, long parameter) {

@@ -35,6 +35,14 @@ struct CPorts {
     IDigest* m_digest = nullptr;
 };
 
+// What the printer discovery found.
+enum class EDiscovery : std::uint8_t {
+    None,       // not run yet
+    Listed,     // at least one card printer is listed
+    Empty,      // the spooler answered, and no card printer is installed
+    Unreadable, // the enumeration failed or overflowed its buffer
+};
+
 // Where a selection's decision ended, before any readiness wait.
 enum class ESelection : std::uint8_t {
     None,           // no selection decided yet
@@ -42,6 +50,13 @@ enum class ESelection : std::uint8_t {
     LatestFirmware, // refused by the latest-firmware rules
     NoFirmware,     // no entry, an unusable one, or the same version declined
     Firmware,       // the catalogue gave firmware to send; the target is in m_targetVersion
+};
+
+// A selection's decision, and whether the catalogue offered the version the printer has (the
+// same-version question was asked: Firmware when it was answered Yes, NoFirmware otherwise).
+struct CSelectionDecision {
+    ESelection m_selection = ESelection::None;
+    bool m_sameVersion = false;
 };
 
 inline constexpr std::size_t kPathTextSize = 260; // MAX_PATH, terminator included
@@ -59,7 +74,9 @@ public:
 
     // ---- Events ----
     // Printer discovery. True when the printer list was filled.
-    bool OnInitDialog();
+    bool OnInitDialog() { return InitDialog() == EDiscovery::Listed; }
+    // The same, saying what the discovery found.
+    EDiscovery InitDialog();
     void OnSysCommand(unsigned command, long parameter);
     void OnCancelClicked();
     // The user accepted an entry of the printer list (CBN_SELENDOK).
@@ -67,7 +84,7 @@ public:
     // The selection's identification, driver library, eligibility rules and catalogue lookup,
     // without the readiness wait that follows them: what OnPrinterSelected decides before it
     // waits. Also kept in m_selection.
-    ESelection DecideSelection();
+    CSelectionDecision DecideSelection();
     // A click on "Update": runs and restart waits in the order of the click sequence.
     void OnUpdateClicked();
 
@@ -135,8 +152,12 @@ public:
     ERunOutcome m_runOutcome = ERunOutcome::None;
     CClickOutcome m_clickOutcome;
     ESelection m_selection = ESelection::None;
+    // The last catalogue lookup offered the version the printer has.
+    bool m_sameVersion = false;
 
 private:
+    // Keeps the selection's decision and returns it with the same-version answer.
+    CSelectionDecision Decided(ESelection selection);
     // Loads a string-table text into m_messageText and returns it.
     const std::string& Load(unsigned id);
     void ShowText(int line, unsigned id);

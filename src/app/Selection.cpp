@@ -35,7 +35,7 @@ void StripWhitespace(char* text) {
 }
 
 void CfuuDlg::OnPrinterSelected() {
-    if (DecideSelection() != ESelection::Firmware) {
+    if (DecideSelection().m_selection != ESelection::Firmware) {
         return;
     }
     RestartWait();
@@ -45,10 +45,16 @@ void CfuuDlg::OnPrinterSelected() {
     }
 }
 
-ESelection CfuuDlg::DecideSelection() {
+CSelectionDecision CfuuDlg::Decided(ESelection selection) {
+    m_selection = selection;
+    return {selection, m_sameVersion};
+}
+
+CSelectionDecision CfuuDlg::DecideSelection() {
     IMainView& view = m_ports.m_view;
     ILibraryLoader& loader = m_ports.m_loader;
     m_selection = ESelection::None;
+    m_sameVersion = false;
 
     // The plan is derived afresh from what the printer reports now: a two-step plan left from
     // an earlier selection would make the restart wait look for a version this printer was
@@ -68,7 +74,7 @@ ESelection CfuuDlg::DecideSelection() {
     if (firmwareSize == 0) {
         ShowText(1, IDS_NOT_RESPONDING);
         ShowText(2, IDS_CHECK_PRINTER);
-        return m_selection = ESelection::Unidentified;
+        return Decided(ESelection::Unidentified);
     }
     CFirmwareNumbers numbers{m_fwMajor, m_fwMinor};
     if (info.FetchFirmwareNumbers(printer, firmwareSize, &numbers)) {
@@ -113,7 +119,7 @@ ESelection CfuuDlg::DecideSelection() {
     m_noUpdatePossible = NoUpdateFlag(m_model.view(), m_fwVersion.view());
     if (RefusesUpdate(m_noUpdatePossible, m_ports.m_system.IsWow64(), m_fwMajor)) {
         ShowText(2, IDS_LATEST_FIRMWARE);
-        return m_selection = ESelection::LatestFirmware;
+        return Decided(ESelection::LatestFirmware);
     }
 
     m_catalogueResult =
@@ -122,14 +128,14 @@ ESelection CfuuDlg::DecideSelection() {
                         static_cast<std::uint32_t>(kPathTextSize));
     if (m_catalogueResult > 0) {
         view.SetFirmwareText(m_targetVersion.str());
-        return m_selection = ESelection::Firmware;
+        return Decided(ESelection::Firmware);
     }
     if (m_catalogueResult == 0) {
         view.SetFirmwareText("");
         ShowText(2, IDS_SELECT_PRINTER);
     }
     // Below 0 the lookup has already said on both lines that no entry matches.
-    return m_selection = ESelection::NoFirmware;
+    return Decided(ESelection::NoFirmware);
 }
 
 } // namespace sarnok

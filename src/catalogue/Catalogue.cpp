@@ -78,6 +78,7 @@ std::int32_t CfuuDlg::GetFirmwareInfo(const char* section, char* fileName, char*
     }
 
     if (use == EEntryUse::SameVersion) {
+        m_sameVersion = true;
         // Only an explicit Yes sends the same firmware again.
         const EMessageAnswer answer =
             view.ShowMessageBox(Load(IDS_SAME_VERSION), "Warning", EMessageButtons::YesNoDefaultNo);

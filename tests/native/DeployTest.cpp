@@ -16,7 +16,10 @@ struct CParseCase {
     bool m_reinstall = false;
     bool m_json = false;
     std::string m_log = {};
+    std::string m_sha256 = {};
 };
+
+const std::string kDigest = "00112233445566778899AABBCCDDEEFF00112233445566778899aabbccddeeff";
 
 TEST(DeployOptionsTest, CommandLines) {
     const std::vector<CParseCase> cases = {
@@ -34,6 +37,19 @@ TEST(DeployOptionsTest, CommandLines) {
          true,
          "C:\\x.log"},
         {{"--help"}, true, ECommand::Help, false, 0, false, false, ""},
+        {{"--version"}, true, ECommand::Version},
+        {{"detection-script"}, true, ECommand::DetectionScript},
+        {{"detection-script", "--folder", "D:\\Apps\\Brelwin"}, true, ECommand::DetectionScript},
+        // Either case on the command line; compared in lower case with the catalogue's.
+        {{"detect", "--catalogue-sha256", kDigest},
+         true,
+         ECommand::Detect,
+         false,
+         0,
+         false,
+         false,
+         "",
+         "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff"},
         // Usage errors: nothing may be touched.
         {{}, false},
         {{"install"}, false},
@@ -49,6 +65,14 @@ TEST(DeployOptionsTest, CommandLines) {
         {{"detect", "--json"}, false}, // detection rules read the output itself
         {{"status", "extra"}, false},
         {{"--help", "status"}, false},
+        {{"--version", "status"}, false},
+        {{"detect", "--catalogue-sha256", kDigest.substr(1)}, false},
+        {{"detect", "--catalogue-sha256", kDigest.substr(1) + "g"}, false},
+        {{"detect", "--catalogue-sha256"}, false},
+        {{"detect", "--catalogue-sha256", kDigest, "--catalogue-sha256", kDigest}, false},
+        {{"status", "--catalogue-sha256", kDigest}, false},
+        {{"detection-script", "--json"}, false},
+        {{"detection-script", "--folder"}, false},
     };
     for (const CParseCase& c : cases) {
         std::string joined;
@@ -69,6 +93,7 @@ TEST(DeployOptionsTest, CommandLines) {
         EXPECT_EQ(options.m_reinstall, c.m_reinstall);
         EXPECT_EQ(options.m_json, c.m_json);
         EXPECT_EQ(options.m_logFile, c.m_log);
+        EXPECT_EQ(options.m_catalogueSha256, c.m_sha256);
     }
 }
 
@@ -102,7 +127,8 @@ TEST(DeployOptionsTest, OutcomesAndExitCodes) {
         {"latest firmware", EDecision::Current, false, {}, E::NothingToDo, 0},
         {"no entry", EDecision::NoFirmware, false, {}, E::NothingToDo, 0},
         {"same version declined", EDecision::SameVersion, false, {}, E::NothingToDo, 0},
-        {"not identified", EDecision::Unreadable, false, {}, E::Failed, 1},
+        // Switched off at night: nothing was sent, and a later run may reach it.
+        {"not identified", EDecision::Unreadable, false, {}, E::Busy, 1618},
         {"busy before sending", EDecision::Update, true, Click(ERunOutcome::PrinterNotReady),
          E::Busy, 1618},
         {"busy after the first step went out", EDecision::TwoStep, true,

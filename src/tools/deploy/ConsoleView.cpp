@@ -19,9 +19,9 @@ std::string OneLine(std::string text) {
 } // namespace
 
 void CDeployOutput::Line(const std::string& text) {
-    if (m_toStdout) {
-        std::printf("%s\n", text.c_str());
-        std::fflush(stdout);
+    if (m_out != nullptr) {
+        std::fprintf(m_out, "%s\n", text.c_str());
+        std::fflush(m_out);
     }
     LogOnly(text);
 }
@@ -39,7 +39,6 @@ CConsoleView::CConsoleView(CTextLoader texts, IClock& clock, std::uint32_t start
       m_printer(std::move(printer)), m_reinstall(reinstall) {}
 
 std::string CConsoleView::LoadText(unsigned id) {
-    m_loadedIds.insert(id);
     return m_texts(id);
 }
 
@@ -66,7 +65,6 @@ EMessageAnswer CConsoleView::ShowMessageBox(const std::string& text, const std::
     EMessageAnswer answer = EMessageAnswer::Ok;
     if (buttons == EMessageButtons::YesNoDefaultNo) {
         // The only question the dialog asks: whether to send the version the printer has.
-        m_sameVersionAsked = true;
         answer = m_reinstall ? EMessageAnswer::Yes : EMessageAnswer::No;
     }
     const char* word = answer == EMessageAnswer::Yes  ? "Yes"

@@ -10,21 +10,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <set>
 #include <string>
 
 namespace sarnok::deploy {
 
-// Where the console's lines go: stdout (unless a JSON document is printed instead) and the log.
+// Where the console's lines go: the console (unless a JSON document is printed instead) and
+// the log.
 class CDeployOutput {
 public:
-    // log may be null. Log lines end with CR LF whatever the platform, for Notepad.
-    CDeployOutput(bool toStdout, std::FILE* log) : m_toStdout(toStdout), m_log(log) {}
+    // Either may be null. Log lines end with CR LF whatever the platform, for Notepad.
+    CDeployOutput(std::FILE* out, std::FILE* log) : m_out(out), m_log(log) {}
     void Line(const std::string& text);
     void LogOnly(const std::string& text);
 
 private:
-    bool m_toStdout;
+    std::FILE* m_out;
     std::FILE* m_log;
 };
 
@@ -66,8 +66,6 @@ public:
     // Changes are written only while echoing: the discovery each printer's fresh dialog
     // repeats would otherwise write the same list prompt once per printer.
     bool m_echo = true;
-    bool m_sameVersionAsked = false;
-    std::set<unsigned> m_loadedIds;
 
 private:
     CTextLoader m_texts;

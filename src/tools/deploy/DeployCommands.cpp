@@ -1,5 +1,7 @@
 #include "DeployCommands.h"
 
+#include "catalogue/Checksum.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -16,125 +18,271 @@ bool SameName(const std::string& a, const std::string& b) {
            });
 }
 
-// Explains, on stderr, why the printers could not be listed; kExitUsage for the caller.
-int ListingFailed(const char* program, const CDeployTool& tool) {
-    std::fprintf(stderr, "%s: the printer list could not be read", program);
-    for (const std::string& line : tool.ListingLines()) {
-        if (!line.empty()) {
-            std::fprintf(stderr, ": %s", line.c_str());
-        }
+constexpr const char* kLockTakenText =
+    "Another program holds the update lock's name (a firmware update is running on this "
+    "workstation, or an object squats on the name): nothing was done; try again later.";
+constexpr const char* kNoStatusLibraryText =
+    "Card printers are installed, but the card printer status library (ORN_API.dll) is not on "
+    "this workstation.";
+
+int ExitCodeOf(EDeployError error) {
+    switch (error) {
+    case EDeployError::None:
+        return kExitOk;
+    case EDeployError::Busy:
+    case EDeployError::Interrupted:
+        return kExitRetryLater;
+    case EDeployError::PrinterNotFound:
+        return kExitPrinterMissing;
+    case EDeployError::NoCatalogue:
+    case EDeployError::NoPrinterList:
+    case EDeployError::NoStatusLibrary:
+        return kExitUsage;
     }
-    std::fprintf(stderr, "\n");
     return kExitUsage;
 }
 
-int Status(const CDeployOptions& options, IDeployPlatform& platform) {
-    CDeployOutput output(false, nullptr);
-    CDeployTool tool(platform.Environment(), output, false);
+// The checks a run that reads the printers makes before any printer, in this order: the lock,
+// the catalogue, the printer list, and, when card printers are listed, the status library.
+// On an error, why says it in one line.
+EDeployError CheckBeforePrinters(IDeployPlatform& platform, CDeployTool& tool, std::string* why) {
+    if (platform.AcquireUpdateLock() == ELockAnswer::Taken) {
+        *why = kLockTakenText;
+        return EDeployError::Busy;
+    }
+    std::string catalogue;
+    if (!platform.CatalogueReadable(&catalogue)) {
+        *why = "cannot read " + catalogue;
+        return EDeployError::NoCatalogue;
+    }
     const EListing listing = tool.ListPrinters();
     if (listing == EListing::Unreadable) {
-        return ListingFailed(platform.Program(), tool);
+        *why = "the printer list could not be read";
+        for (const std::string& line : tool.ListingLines()) {
+            if (!line.empty()) {
+                *why += ": " + line;
+            }
+        }
+        return EDeployError::NoPrinterList;
     }
-    std::vector<CPrinterReport> reports;
-    std::string text;
-    for (std::size_t i = 0; i < tool.Names().size(); ++i) {
-        reports.push_back(tool.Decide(i));
-        text += CDeployTool::StatusLine(reports.back()) + "\n";
+    if (listing == EListing::Ok && !platform.StatusLibraryLoaded()) {
+        *why = kNoStatusLibraryText;
+        return EDeployError::NoStatusLibrary;
     }
-    if (options.m_json) {
-        text = tool.StatusJson(reports) + "\n";
-    } else if (reports.empty()) {
-        text = "No card printer is installed.\n";
-    }
-    // One write: nothing here waits, and a console takes many small writes slowly.
-    std::fputs(text.c_str(), stdout);
-    return kExitOk;
+    return EDeployError::None;
 }
 
-int Detect(IDeployPlatform& platform) {
-    CDeployOutput output(false, nullptr);
+void Warn(IDeployPlatform& platform, const std::string& text) {
+    std::fprintf(platform.Err(), "%s: %s\n", platform.Program(), text.c_str());
+}
+
+int Status(const CDeployOptions& options, IDeployPlatform& platform) {
+    CDeployOutput output(nullptr, nullptr);
     CDeployTool tool(platform.Environment(), output, false);
+    std::string why;
+    CRunEnd end;
+    end.m_error = CheckBeforePrinters(platform, tool, &why);
+    end.m_exitCode = ExitCodeOf(end.m_error);
+    std::vector<CPrinterReport> reports;
+    std::string text;
+    if (end.m_error == EDeployError::Busy) {
+        // A person at the console reads this; a script reads the exit code or the document.
+        text = std::string(kLockTakenText) + "\n";
+    } else if (end.m_error != EDeployError::None) {
+        Warn(platform, why);
+    } else {
+        for (std::size_t i = 0; i < tool.Names().size(); ++i) {
+            reports.push_back(tool.Decide(i));
+            text += CDeployTool::StatusLine(reports.back()) + "\n";
+        }
+        if (reports.empty()) {
+            text = "No card printer is installed.\n";
+        }
+    }
+    if (options.m_json) {
+        text = tool.StatusJson(reports, end) + "\n";
+    }
+    // One write: nothing here waits, and a console takes many small writes slowly.
+    std::fputs(text.c_str(), platform.Out());
+    return end.m_exitCode;
+}
+
+// A detection rule: one line and 0 for "installed", nothing and 0 for "not installed", and any
+// other exit code for "cannot tell", which the deployment system reports as an error.
+int Detect(const CDeployOptions& options, IDeployPlatform& platform) {
+    if (!options.m_catalogueSha256.empty()) {
+        // Another package's catalogue beside the program (or none) is not this package's: it
+        // is not installed, whatever that catalogue would decide.
+        const auto digest = platform.CatalogueSha256();
+        if (!digest || FormatSha256(*digest) != options.m_catalogueSha256) {
+            return kExitOk;
+        }
+    }
+    CDeployOutput output(nullptr, nullptr);
+    CDeployTool tool(platform.Environment(), output, false);
+    if (platform.AcquireUpdateLock() == ELockAnswer::Taken) {
+        // Not installed: the install runs, meets the lock and answers 1618, which the
+        // deployment system retries later.
+        return kExitOk;
+    }
+    if (!platform.StatusLibraryLoaded()) {
+        std::fprintf(platform.Out(), "No card printer software on this workstation.\n");
+        return kExitOk;
+    }
+    std::string catalogue;
+    if (!platform.CatalogueReadable(&catalogue)) {
+        Warn(platform, "cannot read " + catalogue);
+        return kExitUsage;
+    }
     if (tool.ListPrinters() == EListing::Unreadable) {
-        return ListingFailed(platform.Program(), tool);
+        std::string why = "the printer list could not be read";
+        for (const std::string& line : tool.ListingLines()) {
+            if (!line.empty()) {
+                why += ": " + line;
+            }
+        }
+        Warn(platform, why);
+        return kExitUsage;
     }
     for (std::size_t i = 0; i < tool.Names().size(); ++i) {
         const EDecision decision = tool.Decide(i).m_decision;
-        if (decision == EDecision::Update || decision == EDecision::TwoStep) {
+        // A printer that could not be identified may well want firmware: "not yet" is honest,
+        // and the update answers 1618 for it until it can be reached.
+        if (decision == EDecision::Update || decision == EDecision::TwoStep ||
+            decision == EDecision::Unreadable) {
             // Something to install: a detection rule says so with no output at all.
             return kExitOk;
         }
     }
-    std::printf("No card printer would receive firmware from this catalogue.\n");
+    std::fprintf(platform.Out(), "No card printer would receive firmware from this catalogue.\n");
     return kExitOk;
 }
 
+// The chosen printers' indexes in list order; the names given that are not card printers go to
+// missing.
+std::vector<std::size_t> ChoosePrinters(const CDeployOptions& options, const CDeployTool& tool,
+                                        std::vector<std::string>* missing) {
+    const auto& names = tool.Names();
+    for (const std::string& wanted : options.m_printers) {
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const std::string& n) { return SameName(n, wanted); })) {
+            missing->push_back(wanted);
+        }
+    }
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool named =
+            std::any_of(options.m_printers.begin(), options.m_printers.end(),
+                        [&](const std::string& wanted) { return SameName(names[i], wanted); });
+        if (options.m_all || named) {
+            chosen.push_back(i);
+        }
+    }
+    return chosen;
+}
+
+// Stops passing console-close notes to an output that is about to go.
+class CCloseWatch {
+public:
+    CCloseWatch(IDeployPlatform& platform, CDeployOutput& output) : m_platform(platform) {
+        m_platform.WatchConsoleClose([&output](const std::string& what) {
+            output.LogOnly(what + ": Windows ends this program now; a printer being updated may "
+                                  "be left without its firmware");
+        });
+    }
+    ~CCloseWatch() { m_platform.WatchConsoleClose({}); }
+    CCloseWatch(const CCloseWatch&) = delete;
+    CCloseWatch& operator=(const CCloseWatch&) = delete;
+
+private:
+    IDeployPlatform& m_platform;
+};
+
 int Update(const CDeployOptions& options, IDeployPlatform& platform) {
     std::string logPath;
-    std::FILE* log = platform.OpenLog(options.m_logFile, &logPath);
-    if (log == nullptr && !logPath.empty()) {
-        std::fprintf(stderr, "%s: warning: cannot open the log %s; going on without it\n",
-                     platform.Program(), logPath.c_str());
+    std::string logProblem;
+    std::FILE* log = platform.OpenLog(options.m_logFile, &logPath, &logProblem);
+    if (log == nullptr && !logProblem.empty()) {
+        Warn(platform, "warning: " + logProblem + "; going on without the log");
     }
-    CDeployOutput output(!options.m_json, log);
-    output.LogOnly("==== " + platform.Now() + "  " + platform.Program() + " update" +
-                   (options.m_all ? " --all" : "") + (options.m_reinstall ? " --reinstall" : ""));
+    CDeployOutput output(options.m_json ? nullptr : platform.Out(), log);
+    // Every run leaves its header and its end in the log, whatever ends it.
+    output.LogOnly("==== " + platform.Now() + "  " + platform.Program() + " " + platform.Version() +
+                   " update" + (options.m_all ? " --all" : "") +
+                   (options.m_reinstall ? " --reinstall" : ""));
+    CCloseWatch closeWatch(platform, output);
     CDeployTool tool(platform.Environment(), output, options.m_reinstall);
 
-    int exitCode = kExitOk;
-    std::vector<CPrinterReport> reports;
-    const EListing listing = tool.ListPrinters();
+    CRunEnd end;
+    std::string why;
+    end.m_error = CheckBeforePrinters(platform, tool, &why);
     std::vector<std::size_t> chosen;
-    if (listing == EListing::Unreadable) {
-        exitCode = ListingFailed(platform.Program(), tool);
-        for (const std::string& line : tool.ListingLines()) {
-            if (!line.empty()) {
-                output.LogOnly("printer list: " + line);
-            }
+    if (end.m_error == EDeployError::None) {
+        chosen = ChoosePrinters(options, tool, &end.m_missing);
+        for (const std::string& name : end.m_missing) {
+            output.Line("\"" + name + "\" is not among the card printers");
+        }
+        if (!end.m_missing.empty()) {
+            end.m_error = EDeployError::PrinterNotFound;
+            chosen.clear();
         }
     } else {
-        for (const std::string& wanted : options.m_printers) {
-            const auto& names = tool.Names();
-            const auto found = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
-                return SameName(n, wanted);
-            });
-            if (found == names.end()) {
-                output.Line("\"" + wanted + "\" is not among the card printers");
-                exitCode = kExitPrinterMissing;
-            }
+        if (end.m_error != EDeployError::Busy) {
+            Warn(platform, why);
         }
-        for (std::size_t i = 0; i < tool.Names().size() && exitCode == kExitOk; ++i) {
-            const bool named = std::any_of(
-                options.m_printers.begin(), options.m_printers.end(),
-                [&](const std::string& wanted) { return SameName(tool.Names()[i], wanted); });
-            if (options.m_all || named) {
-                chosen.push_back(i);
-            }
-        }
+        output.LogOnly(why);
     }
+
+    std::vector<CPrinterReport> reports;
     std::vector<EPrinterOutcome> outcomes;
     for (const std::size_t index : chosen) {
+        // A Ctrl+C that came during a printer's update is acted on here, once that printer's
+        // click has ended: the printers not yet started are left for another run.
+        if (platform.InterruptRequested()) {
+            output.Line("Ctrl+C or Ctrl+Break came: stopping before " + tool.Names()[index] + "; " +
+                        std::to_string(chosen.size() - reports.size()) + " printer(s) not updated");
+            end.m_error = EDeployError::Interrupted;
+            break;
+        }
         reports.push_back(tool.Update(index));
         outcomes.push_back(reports.back().m_outcome);
         output.Line(CDeployTool::ResultLine(reports.back()));
     }
-    if (exitCode == kExitOk) {
-        exitCode = ExitCodeFor(outcomes);
+    end.m_exitCode = ExitCodeFor(outcomes);
+    // A failure outranks what was left undone: a person has to look either way.
+    if (end.m_error != EDeployError::None &&
+        !(end.m_error == EDeployError::Interrupted && end.m_exitCode == kExitFailed)) {
+        end.m_exitCode = ExitCodeOf(end.m_error);
     }
     const auto count = [&](EPrinterOutcome outcome) {
         return std::to_string(std::count(outcomes.begin(), outcomes.end(), outcome));
     };
+    const char* error = ErrorWord(end.m_error);
     output.Line("Summary: " + std::to_string(outcomes.size()) +
                 " printer(s): " + count(EPrinterOutcome::Updated) + " updated, " +
                 count(EPrinterOutcome::NothingToDo) + " nothing to do, " +
                 count(EPrinterOutcome::Failed) + " failed, " + count(EPrinterOutcome::Busy) +
-                " busy; exit code " + std::to_string(exitCode));
+                " busy; exit code " + std::to_string(end.m_exitCode) +
+                (error != nullptr ? std::string(" (") + error + ")" : std::string()));
     if (options.m_json) {
-        std::printf("%s\n", tool.UpdateJson(reports, exitCode).c_str());
+        std::fprintf(platform.Out(), "%s\n", tool.UpdateJson(reports, end).c_str());
     }
     if (log != nullptr) {
         std::fclose(log);
     }
-    return exitCode;
+    return end.m_exitCode;
+}
+
+int DetectionScriptCommand(const CDeployOptions& options, IDeployPlatform& platform) {
+    const auto digest = platform.CatalogueSha256();
+    if (!digest) {
+        std::string catalogue;
+        platform.CatalogueReadable(&catalogue);
+        Warn(platform, "cannot read " + catalogue);
+        return kExitUsage;
+    }
+    std::fputs(DetectionScript(FormatSha256(*digest), options.m_folder).c_str(), platform.Out());
+    return kExitOk;
 }
 
 } // namespace
@@ -143,36 +291,27 @@ int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
     CDeployOptions options;
     std::string error;
     if (!ParseArguments(args, &options, &error)) {
-        std::fprintf(stderr, "%s: %s\n%s", platform.Program(), error.c_str(),
+        std::fprintf(platform.Err(), "%s: %s\n%s", platform.Program(), error.c_str(),
                      UsageText(platform.Program()).c_str());
         return kExitUsage;
     }
-    if (options.m_command == ECommand::Help) {
-        std::printf("%s", UsageText(platform.Program()).c_str());
-        return kExitOk;
-    }
-    // Another update holds the printers: nothing is read, written or logged.
-    if (options.m_command == ECommand::Update && !platform.AcquireUpdateLock()) {
-        std::fprintf(stderr, "%s: another firmware update is in progress; try again later\n",
-                     platform.Program());
-        return kExitRetryLater;
-    }
-    std::string catalogue;
-    if (!platform.CatalogueReadable(&catalogue)) {
-        std::fprintf(stderr, "%s: cannot read %s\n", platform.Program(), catalogue.c_str());
-        return kExitUsage;
-    }
     switch (options.m_command) {
+    case ECommand::Help:
+        std::fputs(UsageText(platform.Program()).c_str(), platform.Out());
+        return kExitOk;
+    case ECommand::Version:
+        std::fprintf(platform.Out(), "%s %s\n", platform.Program(), platform.Version().c_str());
+        return kExitOk;
+    case ECommand::DetectionScript:
+        return DetectionScriptCommand(options, platform);
     case ECommand::Status:
         return Status(options, platform);
     case ECommand::Detect:
-        return Detect(platform);
+        return Detect(options, platform);
     case ECommand::Update:
         return Update(options, platform);
-    case ECommand::Help:
-        break;
     }
-    return kExitOk;
+    return kExitUsage;
 }
 
 } // namespace sarnok::deploy

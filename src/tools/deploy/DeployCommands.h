@@ -1,30 +1,56 @@
 // The commands from the command line to the exit code; the platform's main supplies what only
-// it can: the ports, the texts, the catalogue's place, the one-update-at-a-time lock and the log.
+// it can: the ports, the texts, the catalogue's place, the one-update-at-a-time lock, the log,
+// the version and the console's interrupts.
 #pragma once
 
 #include "DeployTool.h"
+#include "ports/Digest.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace sarnok::deploy {
 
+enum class ELockAnswer : std::uint8_t {
+    Held,        // this process holds the workstation's update lock now
+    Taken,       // another program holds it, or an object of another kind has its name
+    Unavailable, // it could not be made at all: the run goes on, as the dialog does
+};
+
 class IDeployPlatform {
 public:
     virtual ~IDeployPlatform() = default;
     virtual const char* Program() = 0;
+    // The program's version, as its version block gives it.
+    virtual std::string Version() = 0;
     virtual CDeployEnvironment Environment() = 0;
     // False when the catalogue beside the program cannot be read; path names it either way.
     virtual bool CatalogueReadable(std::string* path) = 0;
-    // False when another update (or the dialog) holds the workstation's update lock. The lock
-    // is held until the platform object goes.
-    virtual bool AcquireUpdateLock() = 0;
+    // The SHA-256 of the catalogue beside the program; nothing when it cannot be read.
+    virtual std::optional<CSha256Digest> CatalogueSha256() = 0;
+    // Takes the workstation's update lock, held until the platform object goes.
+    virtual ELockAnswer AcquireUpdateLock() = 0;
+    // False when the maker's status library is not on this workstation.
+    virtual bool StatusLibraryLoaded() = 0;
     // The log file opened for appending, or null (option: --log's value, empty for the
-    // default; path: the file tried, empty when there is no default).
-    virtual std::FILE* OpenLog(const std::string& option, std::string* path) = 0;
+    // default; path: the file tried, empty when there is none; why: a reason to warn of when
+    // the log is not opened, empty when there is no log to speak of).
+    virtual std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) = 0;
     // A line for the log's header: the local date and time.
     virtual std::string Now() = 0;
+    // True once Ctrl+C or Ctrl+Break came. The update looks between printers, so a flash job is
+    // never cut between two chunks.
+    virtual bool InterruptRequested() = 0;
+    // note is called, possibly on another thread, when the console is being closed or the
+    // session ends: that cannot be deferred, and the process ends soon after.
+    virtual void WatchConsoleClose(std::function<void(const std::string&)> note) = 0;
+    // Where the console's output and warnings go.
+    virtual std::FILE* Out() { return stdout; }
+    virtual std::FILE* Err() { return stderr; }
 };
 
 int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform);

@@ -1,17 +1,43 @@
 #include "DeployOptions.h"
 
+#include "catalogue/Checksum.h"
+
 #include <algorithm>
 
 namespace sarnok::deploy {
+
+namespace {
+
+// A PowerShell string literal: single quotes, where only a doubled quote is special.
+std::string PowerShellLiteral(const std::string& text) {
+    std::string literal = "'";
+    for (const char c : text) {
+        literal += c;
+        if (c == '\'') {
+            literal += c;
+        }
+    }
+    return literal + "'";
+}
+
+} // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* options,
                     std::string* error) {
     *options = CDeployOptions{};
     if (args.empty()) {
-        *error = "a command is needed: status, detect or update";
+        *error = "a command is needed: status, detect, update or detection-script";
         return false;
     }
     const std::string& command = args[0];
+    if (command == "--version") {
+        options->m_command = ECommand::Version;
+        if (args.size() != 1) {
+            *error = "--version takes no options";
+            return false;
+        }
+        return true;
+    }
     if (command == "--help" || command == "-h" || command == "/?" || command == "help") {
         options->m_command = ECommand::Help;
         if (args.size() != 1) {
@@ -26,16 +52,19 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
         options->m_command = ECommand::Detect;
     } else if (command == "update") {
         options->m_command = ECommand::Update;
+    } else if (command == "detection-script") {
+        options->m_command = ECommand::DetectionScript;
     } else {
         *error = "unknown command " + command;
         return false;
     }
     const bool update = options->m_command == ECommand::Update;
     const bool detect = options->m_command == ECommand::Detect;
+    const bool script = options->m_command == ECommand::DetectionScript;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--json" && !detect) {
+        if (arg == "--json" && !detect && !script) {
             options->m_json = true;
         } else if (arg == "--all" && update) {
             options->m_all = true;
@@ -54,6 +83,26 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
             } else {
                 options->m_logFile = args[++i];
             }
+        } else if ((arg == "--catalogue-sha256" && detect) || (arg == "--folder" && script)) {
+            std::string& value = detect ? options->m_catalogueSha256 : options->m_folder;
+            if (!hasValue || args[i + 1].empty()) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            if (!value.empty()) {
+                *error = arg + " can be given once";
+                return false;
+            }
+            if (!detect) {
+                value = args[i + 1];
+            } else if (const auto digest = ParseSha256(args[i + 1])) {
+                value = FormatSha256(*digest);
+            }
+            if (value.empty()) {
+                *error = arg + " needs 64 hexadecimal digits";
+                return false;
+            }
+            ++i;
         } else {
             *error = "unknown option " + arg + " for " + command;
             return false;
@@ -69,21 +118,46 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
 
 std::string UsageText(const char* program) {
     const std::string p = program;
-    return "Usage: " + p + " status [--json]\n" + "       " + p + " detect\n" + "       " + p +
-           " update (--all | --printer NAME [--printer NAME]...) [--reinstall]\n" + "       " +
-           std::string(p.size(), ' ') + "        [--log FILE] [--json]\n" +
+    const std::string indent(7, ' ');
+    return "Usage: " + p + " status [--json]\n" + indent + p +
+           " detect [--catalogue-sha256 HEX]\n" + indent + p +
+           " update (--all | --printer NAME [--printer NAME]...) [--reinstall]\n" + indent +
+           std::string(p.size(), ' ') + "        [--log FILE] [--json]\n" + indent + p +
+           " detection-script [--folder PATH]\n" + indent + p + " --version\n" +
            "Updates the card printers' firmware from firmwareInfo.ini and the firmware files in\n"
            "this program's folder, as the firmware update dialog would, without a window.\n"
            "  status       every card printer, what it has and what it would receive\n"
            "  detect       prints one line and exits 0 when no printer would receive firmware;\n"
-           "               prints nothing and exits 0 when one would\n"
+           "               prints nothing and exits 0 when one would, or when the catalogue\n"
+           "               beside this program is not the one whose SHA-256 is HEX\n"
            "  update       updates the chosen printers in list order\n"
+           "  detection-script  prints the PowerShell detection script of this package\n"
            "  --reinstall  sends the same firmware again to a printer that already has it\n"
            "  --log FILE   appends the log to FILE instead of the default log\n"
            "  --json       one JSON document on stdout at the end instead of the lines\n"
            "Exit codes: 0 updated or nothing to do; 1 an update failed; 2 usage error, no\n"
-           "readable catalogue or no readable printer list; 3 a named printer is not a card\n"
-           "printer; 1618 another update is in progress or a printer was busy: retry later.\n";
+           "readable catalogue, no readable printer list or no status library; 3 a named\n"
+           "printer is not a card printer; 1618 another update is in progress or a printer was\n"
+           "busy or could not be identified: retry later.\n";
+}
+
+std::string DetectionScript(const std::string& catalogueSha256, const std::string& folder) {
+    const std::string where =
+        folder.empty() ? "$base = if (${env:ProgramFiles(x86)}) { ${env:ProgramFiles(x86)} } "
+                         "else { $env:ProgramFiles }\n"
+                         "$folder = Join-Path $base 'Brelwin'\n"
+                       : "$folder = " + PowerShellLiteral(folder) + "\n";
+    // Written out when nothing is installed yet, or when the catalogue installed is another
+    // package's: the install then runs. Only this package's catalogue lets detect decide.
+    return "# Detection rule for the Brelwin firmware package whose firmwareInfo.ini has the\n"
+           "# SHA-256 below. Output on stdout with exit code 0: installed; no output: not\n"
+           "# installed.\n"
+           "$sha256 = '" +
+           catalogueSha256 + "'\n" + where +
+           "$program = Join-Path $folder 'SarnokDeploy.exe'\n"
+           "if (-not (Test-Path -LiteralPath $program -PathType Leaf)) { exit 0 }\n"
+           "& $program detect --catalogue-sha256 $sha256\n"
+           "exit $LASTEXITCODE\n";
 }
 
 const char* DecisionWord(EDecision decision) {
@@ -118,12 +192,35 @@ const char* OutcomeWord(EPrinterOutcome outcome) {
     return "failed";
 }
 
+const char* ErrorWord(EDeployError error) {
+    switch (error) {
+    case EDeployError::None:
+        return nullptr;
+    case EDeployError::Busy:
+        return "busy";
+    case EDeployError::NoCatalogue:
+        return "no-catalogue";
+    case EDeployError::NoPrinterList:
+        return "no-printer-list";
+    case EDeployError::PrinterNotFound:
+        return "printer-not-found";
+    case EDeployError::NoStatusLibrary:
+        return "no-status-library";
+    case EDeployError::Interrupted:
+        return "interrupted";
+    }
+    return nullptr;
+}
+
 EPrinterOutcome PrinterOutcome(EDecision decision, bool clicked, const CClickOutcome& click) {
     if (!clicked) {
         const bool nothingToDo = decision == EDecision::Current ||
                                  decision == EDecision::NoFirmware ||
                                  decision == EDecision::SameVersion;
-        return nothingToDo ? EPrinterOutcome::NothingToDo : EPrinterOutcome::Failed;
+        if (nothingToDo) {
+            return EPrinterOutcome::NothingToDo;
+        }
+        return decision == EDecision::Unreadable ? EPrinterOutcome::Busy : EPrinterOutcome::Failed;
     }
     if (click.Updated()) {
         return EPrinterOutcome::Updated;

@@ -12,9 +12,11 @@ namespace sarnok::deploy {
 
 enum class ECommand : std::uint8_t {
     Help,
+    Version,
     Status,
     Detect,
     Update,
+    DetectionScript,
 };
 
 struct CDeployOptions {
@@ -24,15 +26,25 @@ struct CDeployOptions {
     bool m_reinstall = false;
     bool m_json = false;
     std::string m_logFile; // empty: the default log
+    // detect --catalogue-sha256: the package's catalogue digest, lower case; empty: not given.
+    std::string m_catalogueSha256;
+    // detection-script --folder: where the package is installed; empty: the default folder.
+    std::string m_folder;
 };
 
 // False with a one-line reason on any unknown option, missing value, option that does not
-// belong to the command, or --all together with --printer.
+// belong to the command, --all together with --printer, or a digest that is not 64 hexadecimal
+// digits.
 bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* options,
                     std::string* error);
 
 // The usage text, with the program's name.
 std::string UsageText(const char* program);
+
+// The PowerShell detection script of the package whose catalogue has this SHA-256 (lower-case
+// hex): it runs `detect --catalogue-sha256` from the installed folder. folder empty: Brelwin
+// under Program Files (x86), or under Program Files where there is none (32-bit Windows).
+std::string DetectionScript(const std::string& catalogueSha256, const std::string& folder);
 
 // What the selection decided for a printer; the words are the documented JSON values.
 enum class EDecision : std::uint8_t {
@@ -54,9 +66,25 @@ enum class EPrinterOutcome : std::uint8_t {
 };
 const char* OutcomeWord(EPrinterOutcome outcome);
 
-// A printer that was not clicked had nothing to do when its decision says so, and failed
-// otherwise (it could not be identified, or the selection did not offer the click).
+// A printer that was not clicked had nothing to do when its decision says so. One the status
+// library could not identify got nothing: it is busy (switched off, or answering another
+// program), and a later run may reach it. Any other printer not clicked failed: the selection
+// did not offer the click.
 EPrinterOutcome PrinterOutcome(EDecision decision, bool clicked, const CClickOutcome& click);
+
+// Why a run ended without handling every printer it was asked for; the words are the documented
+// JSON values of "error".
+enum class EDeployError : std::uint8_t {
+    None,
+    Busy,            // another program holds the update lock (or squats on its name)
+    NoCatalogue,     // no readable firmwareInfo.ini beside the program
+    NoPrinterList,   // the spooler's list could not be read
+    PrinterNotFound, // a printer named with --printer is not a card printer
+    NoStatusLibrary, // card printers are listed, but the maker's status library is not there
+    Interrupted,     // Ctrl+C or Ctrl+Break: the run stopped after a printer's update
+};
+// Null for None.
+const char* ErrorWord(EDeployError error);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

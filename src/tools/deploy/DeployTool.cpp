@@ -1,7 +1,5 @@
 #include "DeployTool.h"
 
-#include "res/resource.h"
-
 #include <nlohmann/json.hpp>
 
 #include <cstring>
@@ -63,15 +61,14 @@ EListing CDeployTool::ListPrinters() {
     CConsoleView view = MakeView("");
     view.m_echo = false;
     CfuuDlg dlg(m_env.m_ports(view));
-    const bool listed = dlg.OnInitDialog();
+    const EDiscovery found = dlg.InitDialog();
     m_names = dlg.m_printerNames;
     m_ports = dlg.m_portNames;
     m_listingLines = view.m_lines;
-    if (listed) {
-        return EListing::Ok;
-    }
-    // The dialog says why on its lines; an empty list is an answer, the others are not.
-    return view.m_loadedIds.count(IDS_LIST_EMPTY) != 0 ? EListing::Empty : EListing::Unreadable;
+    // An empty list is an answer, an unreadable one is not.
+    return found == EDiscovery::Listed  ? EListing::Ok
+           : found == EDiscovery::Empty ? EListing::Empty
+                                        : EListing::Unreadable;
 }
 
 bool CDeployTool::Rediscover(CfuuDlg& dlg, CConsoleView& view, std::size_t index,
@@ -96,11 +93,10 @@ void CDeployTool::Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinte
         report->m_decision = EDecision::Current;
         break;
     case ESelection::NoFirmware:
-        report->m_decision =
-            view.m_sameVersionAsked ? EDecision::SameVersion : EDecision::NoFirmware;
+        report->m_decision = dlg.m_sameVersion ? EDecision::SameVersion : EDecision::NoFirmware;
         break;
     case ESelection::Firmware:
-        report->m_decision = view.m_sameVersionAsked              ? EDecision::SameVersion
+        report->m_decision = dlg.m_sameVersion                    ? EDecision::SameVersion
                              : dlg.m_intermediateFileName.empty() ? EDecision::Update
                                                                   : EDecision::TwoStep;
         report->m_target = dlg.m_targetVersion.str();
@@ -201,7 +197,20 @@ nlohmann::ordered_json Identity(const CPrinterReport& r,
 
 } // namespace
 
-std::string CDeployTool::StatusJson(const std::vector<CPrinterReport>& reports) const {
+namespace {
+
+// What every document opens with: which tool answered, and how the run ended.
+nlohmann::ordered_json Header(const std::string& version, const CRunEnd& end) {
+    const char* error = ErrorWord(end.m_error);
+    return {{"version", version},
+            {"exitCode", end.m_exitCode},
+            {"error", error == nullptr ? nlohmann::ordered_json(nullptr) : error}};
+}
+
+} // namespace
+
+std::string CDeployTool::StatusJson(const std::vector<CPrinterReport>& reports,
+                                    const CRunEnd& end) const {
     const auto& u = m_env.m_toUtf8;
     nlohmann::ordered_json printers = nlohmann::ordered_json::array();
     for (const CPrinterReport& r : reports) {
@@ -214,11 +223,13 @@ std::string CDeployTool::StatusJson(const std::vector<CPrinterReport>& reports) 
         printer["intermediateFile"] = VersionOrNull(r.m_intermediateFile, u);
         printers.push_back(std::move(printer));
     }
-    return Dump({{"printers", printers}});
+    nlohmann::ordered_json document = Header(m_env.m_version, end);
+    document["printers"] = std::move(printers);
+    return Dump(document);
 }
 
 std::string CDeployTool::UpdateJson(const std::vector<CPrinterReport>& reports,
-                                    int exitCode) const {
+                                    const CRunEnd& end) const {
     const auto& u = m_env.m_toUtf8;
     nlohmann::ordered_json printers = nlohmann::ordered_json::array();
     for (const CPrinterReport& r : reports) {
@@ -230,7 +241,14 @@ std::string CDeployTool::UpdateJson(const std::vector<CPrinterReport>& reports,
         printer["lines"] = {u(r.m_lines[0]), u(r.m_lines[1]), u(r.m_lines[2])};
         printers.push_back(std::move(printer));
     }
-    return Dump({{"exitCode", exitCode}, {"printers", printers}});
+    nlohmann::ordered_json missing = nlohmann::ordered_json::array();
+    for (const std::string& name : end.m_missing) {
+        missing.push_back(u(name));
+    }
+    nlohmann::ordered_json document = Header(m_env.m_version, end);
+    document["missing"] = std::move(missing);
+    document["printers"] = std::move(printers);
+    return Dump(document);
 }
 
 } // namespace sarnok::deploy

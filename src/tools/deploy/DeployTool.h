@@ -46,6 +46,16 @@ struct CDeployEnvironment {
     IClock& m_clock;
     // Text in the program's 8-bit code page as UTF-8, for the JSON document.
     std::function<std::string(const std::string&)> m_toUtf8;
+    // The program's version, which every JSON document carries.
+    std::string m_version;
+};
+
+// How a run ended, for its JSON document.
+struct CRunEnd {
+    int m_exitCode = kExitOk;
+    EDeployError m_error = EDeployError::None;
+    // The printers named with --printer that are not card printers.
+    std::vector<std::string> m_missing;
 };
 
 // Passes every call through, but keeps each module the dialogs release loaded until it goes
@@ -100,8 +110,8 @@ public:
     static std::string StatusLine(const CPrinterReport& report);
     // One result line for `update`.
     static std::string ResultLine(const CPrinterReport& report);
-    std::string StatusJson(const std::vector<CPrinterReport>& reports) const;
-    std::string UpdateJson(const std::vector<CPrinterReport>& reports, int exitCode) const;
+    std::string StatusJson(const std::vector<CPrinterReport>& reports, const CRunEnd& end) const;
+    std::string UpdateJson(const std::vector<CPrinterReport>& reports, const CRunEnd& end) const;
     // The discovery's status lines, which say why the list could not be read.
     const std::array<std::string, 3>& ListingLines() const { return m_listingLines; }
 

@@ -11,6 +11,8 @@
 #include "Win32StatusLibrary.h"
 #include "Win32SystemServices.h"
 #include "Win32UpdateLock.h"
+#include "Win32VersionApi.h"
+#include "app/VersionReader.h"
 
 #include <windows.h>
 
@@ -18,6 +20,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,23 +75,27 @@ class CWin32DeployPlatform : public deploy::IDeployPlatform {
 public:
     const char* Program() override { return "SarnokDeploy"; }
 
+    std::string Version() override {
+        std::string executable;
+        CWin32VersionApi api;
+        CVersionReader reader(api);
+        if (!m_system.GetExecutablePath(&executable) || !reader.Load(executable)) {
+            return "unknown";
+        }
+        const std::string version = reader.GetValue("ProductVersion");
+        return version.empty() ? "unknown" : version;
+    }
+
     deploy::CDeployEnvironment Environment() override {
         return {[this](IMainView& view) {
                     return CPorts{view,    m_spooler, m_statusLibrary, m_loader, m_files,
                                   m_clock, m_system,  m_profile,       &m_digest};
                 },
-                LoadResourceString, m_clock, AnsiToUtf8};
+                LoadResourceString, m_clock, AnsiToUtf8, Version()};
     }
 
     bool CatalogueReadable(std::string* path) override {
-        std::string executable;
-        if (!m_system.GetExecutablePath(&executable)) {
-            *path = kCatalogueName;
-            return false;
-        }
-        *path = executable.substr(0, executable.find_last_of("\\/") + 1) + kCatalogueName;
-        HANDLE file = ::CreateFileA(path->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = OpenCatalogue(path);
         if (file == INVALID_HANDLE_VALUE) {
             return false;
         }
@@ -96,13 +103,49 @@ public:
         return true;
     }
 
-    bool AcquireUpdateLock() override {
-        // A mutex that cannot be made at all does not stop an update, as it does not stop the
-        // dialog: only one that another program holds does.
-        return m_lock.Acquire() != CUpdateLock::EResult::Taken;
+    std::optional<CSha256Digest> CatalogueSha256() override {
+        std::string path;
+        HANDLE file = OpenCatalogue(&path);
+        if (file == INVALID_HANDLE_VALUE) {
+            return std::nullopt;
+        }
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t chunk[65536];
+        DWORD read = 0;
+        bool complete = true;
+        // A catalogue is a few kilobytes; one far larger is not a package's.
+        while ((complete = ::ReadFile(file, chunk, sizeof chunk, &read, nullptr) != FALSE) &&
+               read > 0 && bytes.size() < kLargestCatalogue) {
+            bytes.insert(bytes.end(), chunk, chunk + read);
+        }
+        ::CloseHandle(file);
+        CSha256Digest digest{};
+        if (!complete || bytes.size() >= kLargestCatalogue ||
+            !m_digest.Sha256(bytes.data(), bytes.size(), &digest)) {
+            return std::nullopt;
+        }
+        return digest;
     }
 
-    std::FILE* OpenLog(const std::string& option, std::string* path) override {
+    deploy::ELockAnswer AcquireUpdateLock() override {
+        switch (m_lock.Acquire()) {
+        case CUpdateLock::EResult::Held:
+            return deploy::ELockAnswer::Held;
+        case CUpdateLock::EResult::Taken:
+            return deploy::ELockAnswer::Taken;
+        case CUpdateLock::EResult::Unavailable:
+            break;
+        }
+        return deploy::ELockAnswer::Unavailable;
+    }
+
+    bool StatusLibraryLoaded() override { return true; }
+
+    bool InterruptRequested() override { return false; }
+
+    void WatchConsoleClose(std::function<void(const std::string&)>) override {}
+
+    std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) override {
         if (!option.empty()) {
             *path = option;
         } else {
@@ -110,6 +153,7 @@ public:
             if (folder.empty()) {
                 *path = std::string("ProgramData\\") + kLogFolders[0] + "\\" + kLogFolders[1] +
                         "\\" + kLogName;
+                *why = "the ProgramData folder is unknown; no log " + *path;
                 return nullptr;
             }
             for (const char* name : kLogFolders) {
@@ -119,7 +163,11 @@ public:
             }
             *path = folder + "\\" + kLogName;
         }
-        return std::fopen(path->c_str(), "ab");
+        std::FILE* log = std::fopen(path->c_str(), "ab");
+        if (log == nullptr) {
+            *why = "cannot open the log " + *path;
+        }
+        return log;
     }
 
     std::string Now() override {
@@ -132,6 +180,19 @@ public:
     }
 
 private:
+    static constexpr std::size_t kLargestCatalogue = 16 * 1024 * 1024;
+
+    HANDLE OpenCatalogue(std::string* path) {
+        std::string executable;
+        if (!m_system.GetExecutablePath(&executable)) {
+            *path = kCatalogueName;
+            return INVALID_HANDLE_VALUE;
+        }
+        *path = executable.substr(0, executable.find_last_of("\\/") + 1) + kCatalogueName;
+        return ::CreateFileA(path->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
     CWin32Spooler m_spooler;
     CWin32StatusLibrary m_statusLibrary;
     CWin32LibraryLoader m_loader;

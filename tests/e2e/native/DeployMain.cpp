@@ -1,13 +1,11 @@
 // sarnok-deploy: the deployment console over the virtual card printers described by the current
 // folder's sim-scenario.txt, beside firmwareInfo.ini and the firmware files (the layout of
 // sim/demo). Time is the native rig's virtual time, so the waits cost nothing and the seconds
-// written are the printer's. There is no update lock (one process owns the virtual printers)
-// and no default log: --log FILE writes one.
-#include "DeployCommands.h"
-#include "SimPorts.h"
+// written are the printer's. One process owns the virtual printers, so the update lock is always
+// this program's, and there is no default log: --log FILE writes one.
+#include "SimDeployPlatform.h"
 #include "catalogue/IniFile.h"
 
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,65 +32,27 @@ private:
     CIniFile m_ini;
 };
 
-class CNativeDeployPlatform : public deploy::IDeployPlatform {
-public:
-    CNativeDeployPlatform(e2e::CSimRig& rig, const std::filesystem::path& folder)
-        : m_rig(rig), m_folder(folder), m_profile(folder) {}
-
-    const char* Program() override { return "sarnok-deploy"; }
-
-    deploy::CDeployEnvironment Environment() override {
-        return {[this](IMainView& view) {
-                    return CPorts{view,           *m_rig.m_spooler, *m_rig.m_status,
-                                  m_rig.m_loader, m_rig.m_files,    m_rig.m_clock,
-                                  m_rig.m_system, m_profile,        &m_rig.m_digest};
-                },
-                [](unsigned id) {
-                    const auto& table = test::StringTable();
-                    const auto it = table.find(id);
-                    return it == table.end() ? std::string() : it->second;
-                },
-                m_rig.m_clock, [](const std::string& text) { return text; }};
+std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
     }
-
-    bool CatalogueReadable(std::string* path) override {
-        *path = (m_folder / "firmwareInfo.ini").string();
-        return CIniFile::ReadFile(path->c_str()).has_value();
-    }
-
-    bool AcquireUpdateLock() override { return true; }
-
-    std::FILE* OpenLog(const std::string& option, std::string* path) override {
-        *path = option;
-        return option.empty() ? nullptr : std::fopen(option.c_str(), "ab");
-    }
-
-    std::string Now() override {
-        const std::time_t now = std::time(nullptr);
-        char text[32];
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
-        return text;
-    }
-
-private:
-    e2e::CSimRig& m_rig;
-    std::filesystem::path m_folder;
-    CFolderProfile m_profile;
-};
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     const std::filesystem::path folder = std::filesystem::current_path();
-    std::ifstream in(folder / "sim-scenario.txt");
-    if (!in) {
+    const auto scenario = ReadWhole(folder / "sim-scenario.txt");
+    if (!scenario) {
         std::fprintf(stderr, "sarnok-deploy: no sim-scenario.txt in %s\n", folder.c_str());
         return deploy::kExitUsage;
     }
-    std::stringstream scenario;
-    scenario << in.rdbuf();
     try {
-        e2e::CSimRig rig(scenario.str());
+        e2e::CSimRig rig(*scenario);
         // The folder's files as the program's folder holds them.
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             if (!entry.is_regular_file()) {
@@ -103,7 +63,10 @@ int main(int argc, char** argv) {
             bytes.m_bytes.assign(std::istreambuf_iterator<char>(file), {});
         }
         rig.m_system.m_executablePath = std::string(kProgramFolder) + "sarnok-deploy.exe";
-        CNativeDeployPlatform platform(rig, folder);
+        CFolderProfile profile(folder);
+        e2e::CSimDeployPlatform platform(rig, profile);
+        platform.m_version = SARNOK_VERSION_TEXT;
+        platform.m_catalogue = ReadWhole(folder / "firmwareInfo.ini");
         return deploy::RunDeploy(std::vector<std::string>(argv + 1, argv + argc), platform);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "sarnok-deploy: %s\n", error.what());

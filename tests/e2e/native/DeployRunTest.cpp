@@ -1,0 +1,299 @@
+// The deployment console's runs over the virtual card printers, from the command line to the
+// exit code, what it prints and what it asks of the printers: what a deployment system reads
+// whatever ended the run.
+#include "SimDeployPlatform.h"
+#include "catalogue/Checksum.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <functional>
+
+namespace sarnok::e2e {
+namespace {
+
+const std::string kCardA = "[printer]\nname = Card A\nport = USB001\nmodel = Tavik Series\n"
+                           "firmware = 27.10\nrestart-ms = 20000\n";
+const std::string kCardB = "[printer]\nname = Card B\nport = USB002\nmodel = Tavik Series\n"
+                           "firmware = 27.10\nrestart-ms = 20000\n";
+const std::string kOffice = "[printer]\nname = Office\nport = LPT1:\nprocessor = winprint\n";
+const std::string kCatalogueBytes = "[27.10]\r\nFilename=tavik_32_29.bin\r\nVersion=32.29\r\n";
+// The SHA-256 of kOtherCatalogue (sha256sum), in upper case as an administrator may paste it.
+const std::string kOtherCatalogue = "[99.99]\r\n";
+constexpr const char* kOtherSha256 =
+    "03638F0E1E3EB8B9726B6960E40045883FCB6C54F6FB9C8B23DED8D2C3F7129E";
+
+std::string ReadBack(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+        text.append(chunk, n);
+    }
+    return text;
+}
+
+struct CRun {
+    int m_exitCode = -1;
+    std::string m_out;
+    std::string m_err;
+};
+
+CRun RunConsole(CSimDeployPlatform& platform, const std::vector<std::string>& args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    platform.m_out = out;
+    platform.m_err = err;
+    CRun run;
+    run.m_exitCode = deploy::RunDeploy(args, platform);
+    run.m_out = ReadBack(out);
+    run.m_err = ReadBack(err);
+    std::fclose(out);
+    std::fclose(err);
+    return run;
+}
+
+struct CRunCase {
+    const char* m_what;
+    std::string m_scenario;
+    std::vector<std::string> m_args;
+    int m_exitCode;
+    // For --json runs: the document's "error" (empty: null) and how many printers it lists.
+    std::string m_error;
+    std::size_t m_printers;
+    // Something stdout must hold ("" for nothing at all, when not a JSON run).
+    std::string m_out;
+    // The status library may be asked about the printers; the printer may be sent a job.
+    bool m_queried;
+    bool m_sent;
+    std::function<void(CSimDeployPlatform&, CSimRig&)> m_set;
+};
+
+TEST(DeployRunTest, EveryExitSaysWhatHappened) {
+    using deploy::ELockAnswer;
+    const std::vector<std::string> update = {"update", "--all", "--json"};
+    const std::vector<std::string> status = {"status", "--json"};
+    const auto lockTaken = [](CSimDeployPlatform& p, CSimRig&) { p.m_lock = ELockAnswer::Taken; };
+    const auto noCatalogue = [](CSimDeployPlatform& p, CSimRig&) { p.m_catalogue.reset(); };
+    const auto noLibrary = [](CSimDeployPlatform& p, CSimRig&) { p.m_statusLibrary = false; };
+    const std::vector<CRunCase> cases = {
+        {"updated", kCardA, update, 0, "", 1, "\"updated\"", true, true, {}},
+        {"a lock that cannot be made does not stop an update", kCardA, update, 0, "", 1,
+         "\"updated\"", true, true,
+         [](CSimDeployPlatform& p, CSimRig&) { p.m_lock = ELockAnswer::Unavailable; }},
+        {"update with the lock taken", kCardA, update, 1618, "busy", 0, "", false, false,
+         lockTaken},
+        {"status with the lock taken", kCardA, status, 1618, "busy", 0, "", false, false,
+         lockTaken},
+        {"status with the lock taken, as text",
+         kCardA,
+         {"status"},
+         1618,
+         "",
+         0,
+         "Another program holds the update lock",
+         false,
+         false,
+         lockTaken},
+        // Not installed: the install then meets the lock and answers 1618, which is retried.
+        {"detect with the lock taken",
+         kCardB,
+         {"detect"},
+         0,
+         "",
+         0,
+         "",
+         false,
+         false,
+         [](CSimDeployPlatform& p, CSimRig&) {
+             p.m_lock = ELockAnswer::Taken;
+             p.m_catalogue = kOtherCatalogue;
+         }},
+        {"update without a catalogue", kCardA, update, 2, "no-catalogue", 0, "", false, false,
+         noCatalogue},
+        {"status without a catalogue", kCardA, status, 2, "no-catalogue", 0, "", false, false,
+         noCatalogue},
+        {"update when the list cannot be read",
+         "[sim]\nenum-error = 1722\n" + kCardA,
+         update,
+         2,
+         "no-printer-list",
+         0,
+         "",
+         false,
+         false,
+         {}},
+        {"update without the status library", kCardA, update, 2, "no-status-library", 0, "", false,
+         false, noLibrary},
+        {"status without the status library", kCardA, status, 2, "no-status-library", 0, "", false,
+         false, noLibrary},
+        {"status without the status library or a card printer", kOffice, status, 0, "", 0, "",
+         false, false, noLibrary},
+        {"detect without the status library",
+         kCardA,
+         {"detect"},
+         0,
+         "",
+         0,
+         "No card printer software on this workstation.",
+         false,
+         false,
+         noLibrary},
+        {"a named printer missing",
+         kCardA,
+         {"update", "--printer", "Card Z", "--printer", "card a", "--json"},
+         3,
+         "printer-not-found",
+         0,
+         "\"missing\": [\n    \"Card Z\"\n  ]",
+         false,
+         false,
+         {}},
+        // Switched off at night: nothing was sent, so it is retried rather than failed.
+        {"a printer that cannot be identified",
+         kCardA + "info-size-zero = 2\n",
+         update,
+         1618,
+         "",
+         1,
+         "\"busy\"",
+         true,
+         false,
+         {}},
+        {"detect with a printer that cannot be identified",
+         kCardA + "info-size-zero = 2\n",
+         {"detect"},
+         0,
+         "",
+         0,
+         "",
+         true,
+         false,
+         {}},
+        // The package's catalogue decides only when it is the one installed: Card A would get
+        // firmware from the catalogue installed, and the package checked is another.
+        {"detect with another package's catalogue",
+         kCardA,
+         {"detect", "--catalogue-sha256", kOtherSha256},
+         0,
+         "",
+         0,
+         "",
+         false,
+         false,
+         {}},
+        {"detect with this package's catalogue",
+         kCardA,
+         {"detect", "--catalogue-sha256", kOtherSha256},
+         0,
+         "",
+         0,
+         "No card printer would receive firmware",
+         true,
+         false,
+         [](CSimDeployPlatform& p, CSimRig& rig) {
+             p.m_catalogue = kOtherCatalogue;
+             rig.m_profile.m_sections.clear();
+         }},
+        {"detect with a malformed digest",
+         kCardA,
+         {"detect", "--catalogue-sha256", "00"},
+         2,
+         "",
+         0,
+         "",
+         false,
+         false,
+         {}},
+    };
+    for (const CRunCase& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        CSimRig rig(c.m_scenario);
+        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+        rig.Catalogue("27.10", "Version", "32.29");
+        CSimDeployPlatform platform(rig, rig.m_profile);
+        platform.m_catalogue = kCatalogueBytes;
+        if (c.m_set) {
+            c.m_set(platform, rig);
+        }
+        const CRun run = RunConsole(platform, c.m_args);
+        EXPECT_EQ(run.m_exitCode, c.m_exitCode) << run.m_out << run.m_err;
+        const bool json = c.m_args.back() == "--json";
+        if (json) {
+            const auto document = nlohmann::json::parse(run.m_out);
+            EXPECT_EQ(document["version"], "0.0.0");
+            EXPECT_EQ(document["exitCode"], c.m_exitCode);
+            if (c.m_error.empty()) {
+                EXPECT_TRUE(document["error"].is_null()) << document["error"];
+            } else {
+                EXPECT_EQ(document["error"], c.m_error);
+            }
+            EXPECT_EQ(document["printers"].size(), c.m_printers);
+        }
+        if (c.m_out.empty() && !json) {
+            EXPECT_EQ(run.m_out, "");
+        } else {
+            EXPECT_NE(run.m_out.find(c.m_out), std::string::npos) << run.m_out;
+        }
+        EXPECT_EQ(rig.Logged("ORN_API"), c.m_queried);
+        EXPECT_EQ(rig.Logged("ZevStartDocPrinter"), c.m_sent);
+    }
+}
+
+TEST(DeployRunTest, CtrlCWaitsForTheClickUnderWayAndStartsNoOther) {
+    CSimRig rig(kCardA + kCardB);
+    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+    rig.Catalogue("27.10", "Version", "32.29");
+    CSimDeployPlatform platform(rig, rig.m_profile);
+    platform.m_catalogue = kCatalogueBytes;
+    const std::string logPath = ::testing::TempDir() + "ctrl-c.log";
+    std::remove(logPath.c_str());
+    // Ctrl+C comes while Card A's job is being sent, and the console is closed too.
+    platform.m_interrupt = [&] {
+        if (platform.m_closeNote) {
+            platform.m_closeNote("the console is being closed");
+        }
+        return rig.Logged("ZevStartDocPrinter");
+    };
+    const CRun run = RunConsole(platform, {"update", "--all", "--json", "--log", logPath});
+
+    EXPECT_EQ(run.m_exitCode, 1618);
+    const auto document = nlohmann::json::parse(run.m_out);
+    EXPECT_EQ(document["error"], "interrupted");
+    ASSERT_EQ(document["printers"].size(), 1u);
+    EXPECT_EQ(document["printers"][0]["outcome"], "updated");
+    EXPECT_EQ(rig.Count("ZevStartDocPrinter"), 1u);
+    EXPECT_FALSE(rig.Logged("ResumePrinterPollingA(\"Card B\""));
+    std::FILE* log = std::fopen(logPath.c_str(), "rb");
+    ASSERT_NE(log, nullptr);
+    const std::string text = ReadBack(log);
+    std::fclose(log);
+    EXPECT_NE(text.find("Ctrl+C or Ctrl+Break came: stopping before Card B"), std::string::npos);
+    EXPECT_NE(text.find("the console is being closed: Windows ends this program now"),
+              std::string::npos);
+    EXPECT_NE(text.find("exit code 1618 (interrupted)"), std::string::npos);
+}
+
+TEST(DeployRunTest, DetectionScriptRunsDetectWithThisCatalogue) {
+    CSimRig rig(kCardA);
+    CSimDeployPlatform platform(rig, rig.m_profile);
+    platform.m_catalogue = kCatalogueBytes;
+    const std::string digest = FormatSha256(*platform.CatalogueSha256());
+    const CRun script = RunConsole(platform, {"detection-script"});
+    EXPECT_EQ(script.m_exitCode, 0);
+    EXPECT_NE(script.m_out.find("$sha256 = '" + digest + "'"), std::string::npos);
+    EXPECT_NE(script.m_out.find("detect --catalogue-sha256 $sha256"), std::string::npos);
+    EXPECT_NE(script.m_out.find("${env:ProgramFiles(x86)}"), std::string::npos);
+    // A folder with a quote in it stays one PowerShell literal.
+    const CRun mine =
+        RunConsole(platform, {"detection-script", "--folder", "D:\\Bob's Apps\\Brelwin"});
+    EXPECT_NE(mine.m_out.find("$folder = 'D:\\Bob''s Apps\\Brelwin'"), std::string::npos);
+    platform.m_catalogue.reset();
+    EXPECT_EQ(RunConsole(platform, {"detection-script"}).m_exitCode, 2);
+}
+
+} // namespace
+} // namespace sarnok::e2e

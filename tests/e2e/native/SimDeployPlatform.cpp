@@ -1,0 +1,56 @@
+#include "SimDeployPlatform.h"
+
+#include <ctime>
+
+namespace sarnok::e2e {
+
+deploy::CDeployEnvironment CSimDeployPlatform::Environment() {
+    return {[this](IMainView& view) {
+                return CPorts{view,           *m_rig.m_spooler, *m_rig.m_status,
+                              m_rig.m_loader, m_rig.m_files,    m_rig.m_clock,
+                              m_rig.m_system, m_profile,        &m_rig.m_digest};
+            },
+            [](unsigned id) {
+                const auto& table = test::StringTable();
+                const auto it = table.find(id);
+                return it == table.end() ? std::string() : it->second;
+            },
+            m_rig.m_clock, [](const std::string& text) { return text; }, m_version};
+}
+
+bool CSimDeployPlatform::CatalogueReadable(std::string* path) {
+    *path = "firmwareInfo.ini";
+    return m_catalogue.has_value();
+}
+
+std::optional<CSha256Digest> CSimDeployPlatform::CatalogueSha256() {
+    CSha256Digest digest{};
+    if (!m_catalogue ||
+        !m_rig.m_digest.Sha256(reinterpret_cast<const std::uint8_t*>(m_catalogue->data()),
+                               m_catalogue->size(), &digest)) {
+        return std::nullopt;
+    }
+    return digest;
+}
+
+std::FILE* CSimDeployPlatform::OpenLog(const std::string& option, std::string* path,
+                                       std::string* why) {
+    *path = option;
+    if (option.empty()) {
+        return nullptr;
+    }
+    std::FILE* log = std::fopen(option.c_str(), "ab");
+    if (log == nullptr) {
+        *why = "cannot open the log " + option;
+    }
+    return log;
+}
+
+std::string CSimDeployPlatform::Now() {
+    const std::time_t now = std::time(nullptr);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    return text;
+}
+
+} // namespace sarnok::e2e

@@ -1,0 +1,53 @@
+// The deployment console's platform over the virtual card printers: the ports of a CSimRig, a
+// catalogue given as bytes, and the lock, the status library and the console's interrupts as
+// the caller sets them. The native sarnok-deploy and the console's native runs both use it.
+#pragma once
+
+#include "DeployCommands.h"
+#include "SimPorts.h"
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace sarnok::e2e {
+
+class CSimDeployPlatform : public deploy::IDeployPlatform {
+public:
+    // profile answers the catalogue lookups; it must outlive the platform.
+    CSimDeployPlatform(CSimRig& rig, IProfileReader& profile) : m_rig(rig), m_profile(profile) {}
+
+    const char* Program() override { return "sarnok-deploy"; }
+    std::string Version() override { return m_version; }
+    deploy::CDeployEnvironment Environment() override;
+    bool CatalogueReadable(std::string* path) override;
+    std::optional<CSha256Digest> CatalogueSha256() override;
+    deploy::ELockAnswer AcquireUpdateLock() override { return m_lock; }
+    bool StatusLibraryLoaded() override { return m_statusLibrary; }
+    // --log FILE only: there is no default log here.
+    std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) override;
+    std::string Now() override;
+    bool InterruptRequested() override { return m_interrupt && m_interrupt(); }
+    void WatchConsoleClose(std::function<void(const std::string&)> note) override {
+        m_closeNote = std::move(note);
+    }
+    std::FILE* Out() override { return m_out; }
+    std::FILE* Err() override { return m_err; }
+
+    // The catalogue's bytes; nothing: it cannot be read.
+    std::optional<std::string> m_catalogue;
+    std::string m_version = "0.0.0";
+    deploy::ELockAnswer m_lock = deploy::ELockAnswer::Held;
+    bool m_statusLibrary = true;
+    std::function<bool()> m_interrupt;
+    std::function<void(const std::string&)> m_closeNote;
+    std::FILE* m_out = stdout;
+    std::FILE* m_err = stderr;
+
+private:
+    CSimRig& m_rig;
+    IProfileReader& m_profile;
+};
+
+} // namespace sarnok::e2e
