@@ -13,6 +13,7 @@
 #include "ports/Spooler.h"
 #include "ports/StatusLibrary.h"
 #include "ports/SystemServices.h"
+#include "ports/UpdateJournal.h"
 
 #include <cstdint>
 #include <string>
@@ -33,6 +34,8 @@ struct CPorts {
     // Checks a firmware file against the catalogue's checksum. Without it a file that has a
     // checksum in the catalogue cannot be checked and is not sent.
     IDigest* m_digest = nullptr;
+    // The workstation's update journal; without it nothing is recorded.
+    IUpdateJournal* m_journal = nullptr;
 };
 
 // What the printer discovery found.
@@ -152,6 +155,8 @@ public:
     ERunOutcome m_runOutcome = ERunOutcome::None;
     CClickOutcome m_clickOutcome;
     ESelection m_selection = ESelection::None;
+    // The selected printer's last update, as the journal told it at the identification.
+    CLastUpdate m_lastUpdate;
     // The last catalogue lookup offered the version the printer has.
     bool m_sameVersion = false;
 
@@ -177,9 +182,18 @@ private:
     void ShowClickEnd(bool waited);
     // False when the selected entry gives a checksum for the file about to be sent and the
     // file's bytes do not have it (or the checksum is no SHA-256 at all).
-    bool IsExpectedFile(const std::uint8_t* data, std::uint32_t size);
+    // The file's SHA-256 goes to sha256 whenever it was computed: for the check, or for the
+    // journal, which records every file sent.
+    bool IsExpectedFile(const std::uint8_t* data, std::uint32_t size, std::string* sha256);
+    // The journal's record of the run about to send fileName.
+    CJournalRun JournalRun(const char* fileName, const std::string& sha256) const;
+    // Writes the end of the run whose start was written, if one was.
+    void JournalRunEnded();
+    // Line 1 says so when the selected printer's last update was interrupted.
+    void ShowUnfinishedUpdate();
 
     CPorts m_ports;
+    bool m_runJournalled = false;
 };
 
 } // namespace sarnok

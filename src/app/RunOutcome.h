@@ -26,6 +26,43 @@ enum class ERunOutcome : std::uint8_t {
     ReplyUnreadable, // a reply came but reports neither success nor an error
 };
 
+// The run's outcome as the update journal and the reports write it.
+constexpr const char* RunOutcomeWord(ERunOutcome outcome) {
+    switch (outcome) {
+    case ERunOutcome::None:
+        return "none";
+    case ERunOutcome::LibraryNotLoaded:
+        return "no-driver-library";
+    case ERunOutcome::EntryPointMissing:
+        return "driver-entry-missing";
+    case ERunOutcome::PrinterNotReady:
+        return "not-ready";
+    case ERunOutcome::FileNotOpened:
+        return "file-not-opened";
+    case ERunOutcome::EmptyFile:
+        return "empty-file";
+    case ERunOutcome::NoMapping:
+        return "no-mapping";
+    case ERunOutcome::NoView:
+        return "no-view";
+    case ERunOutcome::FileRefused:
+        return "file-refused";
+    case ERunOutcome::JobNotStarted:
+        return "job-not-started";
+    case ERunOutcome::SendFailed:
+        return "send-failed";
+    case ERunOutcome::NoStatusReply:
+        return "no-reply";
+    case ERunOutcome::ReplySuccess:
+        return "success";
+    case ERunOutcome::ReplyError:
+        return "error-report";
+    case ERunOutcome::ReplyUnreadable:
+        return "unreadable";
+    }
+    return "none";
+}
+
 // True when the run's job went out whole: the printer may be restarting on what it got.
 constexpr bool JobWentOut(ERunOutcome outcome) {
     return outcome == ERunOutcome::NoStatusReply || outcome == ERunOutcome::ReplySuccess ||

@@ -35,14 +35,26 @@ void StripWhitespace(char* text) {
 }
 
 void CfuuDlg::OnPrinterSelected() {
-    if (DecideSelection().m_selection != ESelection::Firmware) {
+    if (DecideSelection().m_selection == ESelection::Firmware) {
+        RestartWait();
+        if (!m_intermediateFileName.empty()) {
+            m_twoStep = 1;
+            m_ports.m_view.SetStatusText(1, kStepOneText);
+        }
+    }
+    ShowUnfinishedUpdate();
+}
+
+void CfuuDlg::ShowUnfinishedUpdate() {
+    if (!m_lastUpdate.Interrupted() || m_ports.m_journal == nullptr) {
         return;
     }
-    RestartWait();
-    if (!m_intermediateFileName.empty()) {
-        m_twoStep = 1;
-        m_ports.m_view.SetStatusText(1, kStepOneText);
+    std::string text = Load(IDS_LAST_UPDATE_UNFINISHED);
+    const std::size_t at = text.find("%s");
+    if (at != std::string::npos) {
+        text.replace(at, 2, m_ports.m_journal->LocalMinute(m_lastUpdate.m_time));
     }
+    m_ports.m_view.SetStatusText(1, text);
 }
 
 CSelectionDecision CfuuDlg::Decided(ESelection selection) {
@@ -55,6 +67,7 @@ CSelectionDecision CfuuDlg::DecideSelection() {
     ILibraryLoader& loader = m_ports.m_loader;
     m_selection = ESelection::None;
     m_sameVersion = false;
+    m_lastUpdate = {};
 
     // The plan is derived afresh from what the printer reports now: a two-step plan left from
     // an earlier selection would make the restart wait look for a version this printer was
@@ -115,6 +128,9 @@ CSelectionDecision CfuuDlg::DecideSelection() {
     }
 
     m_fwVersion.Assign(FormatFirmwareVersion(m_fwMajor, m_fwMinor));
+    if (m_ports.m_journal != nullptr) {
+        m_lastUpdate = m_ports.m_journal->Identified(m_printerName.str(), m_fwVersion.str());
+    }
 
     m_noUpdatePossible = NoUpdateFlag(m_model.view(), m_fwVersion.view());
     if (RefusesUpdate(m_noUpdatePossible, m_ports.m_system.IsWow64(), m_fwMajor)) {

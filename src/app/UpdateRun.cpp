@@ -105,18 +105,47 @@ SARNOK_SEND_LOOP bool CfuuDlg::WriteChunks(const std::uint8_t* data, std::uint32
     return rest == 0 || write(data, rest);
 }
 
-bool CfuuDlg::IsExpectedFile(const std::uint8_t* data, std::uint32_t size) {
+bool CfuuDlg::IsExpectedFile(const std::uint8_t* data, std::uint32_t size, std::string* sha256) {
     // The checksum read with the file name at the selection: a catalogue changed or removed
     // since then cannot make an unchecked file go out, nor an intact one be refused.
     const std::string_view expected =
         m_twoStep != 0 ? m_intermediateSha256.view() : m_sha256.view();
+    CSha256Digest actual{};
+    const bool wantDigest = !expected.empty() || m_ports.m_journal != nullptr;
+    const bool digested =
+        wantDigest && m_ports.m_digest != nullptr && m_ports.m_digest->Sha256(data, size, &actual);
+    if (digested) {
+        *sha256 = FormatSha256(actual);
+    }
     if (expected.empty()) {
         return true; // a catalogue without checksums sends as it always has
     }
     const std::optional<CSha256Digest> wanted = ParseSha256(expected);
-    CSha256Digest actual{};
-    return wanted && m_ports.m_digest != nullptr && m_ports.m_digest->Sha256(data, size, &actual) &&
-           actual == *wanted;
+    return wanted && digested && actual == *wanted;
+}
+
+CJournalRun CfuuDlg::JournalRun(const char* fileName, const std::string& sha256) const {
+    CJournalRun run;
+    run.m_printer = m_printerName.str();
+    const auto index = static_cast<std::size_t>(m_ports.m_view.GetSelectedPrinterIndex());
+    if (index < m_portNames.size() && m_printerNames[index] == run.m_printer) {
+        run.m_port = m_portNames[index];
+    }
+    run.m_model = m_model.str();
+    run.m_from = m_fwVersion.str();
+    // A plan with an intermediate file whose first step is done sends its second.
+    run.m_step = m_twoStep != 0 ? "1/2" : !m_intermediateFileName.empty() ? "2/2" : "single";
+    run.m_firmware = m_twoStep != 0 ? m_intermediateVersion.str() : m_targetVersion.str();
+    run.m_file = fileName;
+    run.m_sha256 = sha256;
+    return run;
+}
+
+void CfuuDlg::JournalRunEnded() {
+    if (m_runJournalled && m_ports.m_journal != nullptr) {
+        m_ports.m_journal->RunEnded(m_runOutcome);
+    }
+    m_runJournalled = false;
 }
 
 void CfuuDlg::OnUpdateClicked() {
@@ -128,6 +157,7 @@ void CfuuDlg::OnUpdateClicked() {
     // again.
     if (twoStepClick) {
         UpdateRun();
+        JournalRunEnded();
         m_clickOutcome.m_run = m_runOutcome;
         m_clickOutcome.m_step = EUpdateStep::Intermediate;
         // The printer got nothing to restart on: waiting minutes for a restart that cannot
@@ -149,6 +179,7 @@ void CfuuDlg::OnUpdateClicked() {
     }
     const bool intermediateAgain = m_twoStep != 0;
     UpdateRun();
+    JournalRunEnded();
     m_clickOutcome.m_run = m_runOutcome;
     m_clickOutcome.m_step = intermediateAgain ? EUpdateStep::Intermediate
                             : twoStepClick    ? EUpdateStep::Final
@@ -344,13 +375,21 @@ void CfuuDlg::UpdateRun() {
 
     // A file cut short on its way here (or another file under the expected name) must not
     // reach the printer, which would be left without working firmware.
-    if (!IsExpectedFile(run.m_view, size)) {
+    std::string sha256;
+    if (!IsExpectedFile(run.m_view, size, &sha256)) {
         m_runOutcome = ERunOutcome::FileRefused;
         ShowText(1, IDS_FILE_DAMAGED);
         ShowText(2, IDS_CONTACT_PROVIDER);
         view.SetStatusText(3, "");
         releaseAll();
         return;
+    }
+
+    // On the disk before the job starts: whatever ends this process from here on, the next
+    // identification of the printer finds the run that never ended.
+    if (m_ports.m_journal != nullptr) {
+        m_ports.m_journal->RunStarted(JournalRun(fileName, sha256));
+        m_runJournalled = true;
     }
 
     // The block only carries the text into the name field; without it the same text is used

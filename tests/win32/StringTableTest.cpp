@@ -42,6 +42,7 @@ const std::map<unsigned, std::wstring>& ExpectedTexts() {
         {125, L"Try removing some Card Printers and try again."},
         {126, L"The firmware file is damaged or is not the expected file."},
         {127, L"The printer's update status could not be read."},
+        {130, L"The last firmware update of this printer did not finish (%s)."},
     };
     return texts;
 }

@@ -2,7 +2,13 @@
 // (30 s polling, 190 s reply, 300 s intermediate version) cost nothing here.
 #include "SimPorts.h"
 
+#include "catalogue/Checksum.h"
 #include "core/JobLog.h"
+#include "journal/UpdateJournal.h"
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -298,6 +304,231 @@ TEST(SimEndToEndTest, AFileThatIsNotTheExpectedOneNeverReachesThePrinter) {
         EXPECT_EQ(rig.m_dlg->m_twoStep, c.m_twoStep ? 1 : 0) << c.m_what;
         if (c.m_twoStep) {
             EXPECT_LT(rig.Elapsed() - clicked, 32000u) << c.m_what;
+        }
+    }
+}
+
+// The process ends in the middle of a run: power lost, or the program killed.
+struct CProcessEnded {};
+
+class CCuttingSpooler : public ISpooler {
+public:
+    explicit CCuttingSpooler(ISpooler& spooler) : m_spooler(spooler) {}
+    CEnumerationResult EnumerateLocalPrinters() override {
+        return m_spooler.EnumerateLocalPrinters();
+    }
+    bool Open(const char* name, PrinterHandle* printer, std::uint32_t access) override {
+        return m_spooler.Open(name, printer, access);
+    }
+    bool QueryPrintProcessor(PrinterHandle printer, std::string* processor) override {
+        return m_spooler.QueryPrintProcessor(printer, processor);
+    }
+    bool Close(PrinterHandle printer) override {
+        // The printer was sent the whole job and replied; the program ends before it can say so.
+        if (m_cutAfterJob && m_writes >= 4) {
+            throw CProcessEnded{};
+        }
+        return m_spooler.Close(printer);
+    }
+    int Write(PrinterHandle printer, const void* buffer, std::uint32_t length,
+              std::uint32_t* written) override {
+        if (++m_writes == m_cutAtWrite) {
+            throw CProcessEnded{};
+        }
+        return m_spooler.Write(printer, buffer, length, written);
+    }
+    int Read(PrinterHandle printer, void* buffer, std::uint32_t length,
+             std::uint32_t* read) override {
+        return m_spooler.Read(printer, buffer, length, read);
+    }
+
+    unsigned m_cutAtWrite = 0; // the header is write 1, the last of a 4500-byte file write 4
+    bool m_cutAfterJob = false;
+
+private:
+    ISpooler& m_spooler;
+    unsigned m_writes = 0;
+};
+
+std::unique_ptr<CfuuDlg> JournalledDialog(CSimRig& rig, ISpooler& spooler,
+                                          IUpdateJournal& journal) {
+    return std::make_unique<CfuuDlg>(CPorts{.m_view = rig.m_view,
+                                            .m_spooler = spooler,
+                                            .m_statusLibrary = *rig.m_status,
+                                            .m_loader = rig.m_loader,
+                                            .m_files = rig.m_files,
+                                            .m_clock = rig.m_clock,
+                                            .m_system = rig.m_system,
+                                            .m_profile = rig.m_profile,
+                                            .m_digest = &rig.m_digest,
+                                            .m_journal = &journal});
+}
+
+std::vector<nlohmann::json> Records(const test::CFakeJournalStore& store) {
+    std::vector<nlohmann::json> records;
+    std::istringstream lines(store.m_current.value_or(""));
+    for (std::string line; std::getline(lines, line);) {
+        auto record = nlohmann::json::parse(line, nullptr, false);
+        if (!record.is_discarded()) {
+            records.push_back(std::move(record));
+        }
+    }
+    return records;
+}
+
+std::string Sha256Of(CSimRig& rig, const std::string& file) {
+    const auto& bytes = rig.FileBytes(file);
+    CSha256Digest digest{};
+    rig.m_digest.Sha256(bytes.data(), bytes.size(), &digest);
+    return FormatSha256(digest);
+}
+
+// Every run that sends a file is written down before its job starts and again when it ends; a
+// run whose program ended in the middle is found at the printer's next identification, and what
+// the printer reports then tells whether the firmware took.
+TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
+    const std::string unfinished = Text(130).replace(Text(130).find("%s"), 2, "2026-12-10 08:00");
+    const struct {
+        const char* m_what;
+        bool m_twoStep;
+        unsigned m_cutAtWrite;
+        bool m_cutAfterJob;
+        bool m_writable;
+        const char* m_before; // the journal's text before the first dialog
+        std::vector<std::string> m_records;
+        std::vector<std::string> m_steps;
+        const char* m_result; // the "checked" result a fresh dialog writes; "" for none
+        bool m_line1Unfinished;
+    } cases[] = {
+        {"one step", false, 0, false, true, "", {"started", "ended"}, {"single"}, "", false},
+        {"two steps",
+         true,
+         0,
+         false,
+         true,
+         "",
+         {"started", "ended", "started", "ended"},
+         {"1/2", "2/2"},
+         "",
+         false},
+        {"cut in the middle of the job",
+         false,
+         2,
+         false,
+         true,
+         "",
+         {"started", "checked"},
+         {"single"},
+         "interrupted",
+         true},
+        {"cut after the job went out",
+         false,
+         0,
+         true,
+         true,
+         "",
+         {"started", "checked"},
+         {"single"},
+         "took",
+         false},
+        // A line torn by a power loss, then a record of the run that was cut.
+        {"torn line",
+         false,
+         2,
+         false,
+         true,
+         "{\"record\": \"started\", \"id\": \"9-",
+         {"started", "checked"},
+         {"single"},
+         "interrupted",
+         true},
+        {"journal not writable", false, 0, false, false, nullptr, {}, {}, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        CSimRig rig(c.m_twoStep ? kLisander + "restart-ms = 20000\n" : kTavik);
+        if (c.m_twoStep) {
+            LisanderCatalogue(rig);
+        } else {
+            TavikCatalogue(rig);
+        }
+        test::CFakeJournalStore store;
+        if (c.m_before != nullptr) {
+            store.m_current = std::string(c.m_before) + (*c.m_before != '\0' ? "\n" : "");
+        }
+        store.m_writable = c.m_writable;
+        CCuttingSpooler spooler(*rig.m_spooler);
+        spooler.m_cutAtWrite = c.m_cutAtWrite;
+        spooler.m_cutAfterJob = c.m_cutAfterJob;
+        {
+            CUpdateJournal journal(store, "Sarnok", false);
+            auto dlg = JournalledDialog(rig, spooler, journal);
+            ASSERT_TRUE(dlg->OnInitDialog());
+            rig.m_view.m_selected = 0;
+            dlg->OnPrinterSelected();
+            const bool cut = c.m_cutAtWrite != 0 || c.m_cutAfterJob;
+            try {
+                dlg->OnUpdateClicked();
+                EXPECT_FALSE(cut);
+            } catch (const CProcessEnded&) {
+                EXPECT_TRUE(cut);
+            }
+            if (!cut) {
+                // The journal changes nothing the click shows, written or not.
+                EXPECT_EQ(rig.m_view.Status(2), Text(104));
+                EXPECT_TRUE(dlg->m_clickOutcome.Updated());
+            }
+        }
+        // The next start: another process, long after the printer's restart.
+        rig.m_clock.m_now += 60000;
+        store.m_pid = 5151;
+        store.m_processStarted = "2";
+        {
+            CUpdateJournal journal(store, "Sarnok", false);
+            CCuttingSpooler plain(*rig.m_spooler);
+            auto dlg = JournalledDialog(rig, plain, journal);
+            ASSERT_TRUE(dlg->OnInitDialog());
+            rig.m_view.m_selected = 0;
+            dlg->OnPrinterSelected();
+            EXPECT_EQ(rig.m_view.Status(1) == unfinished, c.m_line1Unfinished)
+                << rig.m_view.Status(1);
+            EXPECT_EQ(journal.TakeProblems().size(),
+                      c.m_before != nullptr && *c.m_before ? 1u : 0u);
+        }
+
+        std::vector<std::string> kinds;
+        std::vector<std::string> steps;
+        const auto records = Records(store);
+        for (const auto& record : records) {
+            kinds.push_back(record["record"]);
+            if (record["record"] == "started") {
+                steps.push_back(record["step"]);
+                EXPECT_EQ(record["program"], "Sarnok");
+                EXPECT_EQ(record["user"], "WORKSTATION\\tech");
+                EXPECT_EQ(record["pid"], 4242);
+                EXPECT_EQ(record["printer"], c.m_twoStep ? "Card B" : "Card A");
+                EXPECT_EQ(record["port"], c.m_twoStep ? "USB002" : "USB001");
+                // The firmware the selection found, for both steps of one click.
+                EXPECT_EQ(record["from"], c.m_twoStep ? "25.80" : "27.10");
+                EXPECT_EQ(record["sha256"].get<std::string>().size(), 64u);
+            } else if (record["record"] == "ended") {
+                EXPECT_EQ(record["outcome"], "success");
+            } else {
+                EXPECT_EQ(record["result"], c.m_result);
+                EXPECT_EQ(record["found"], c.m_cutAfterJob ? "32.29" : "27.10");
+            }
+        }
+        // The torn line stays as it was; only whole records follow it.
+        if (c.m_before != nullptr && *c.m_before != '\0') {
+            ASSERT_FALSE(kinds.empty());
+        }
+        EXPECT_EQ(kinds, c.m_records);
+        EXPECT_EQ(steps, c.m_steps);
+        if (!records.empty()) {
+            EXPECT_EQ(records[0]["sha256"], c.m_twoStep ? Sha256Of(rig, "lisander_28_26.bin")
+                                                        : Sha256Of(rig, "tavik_32_29.bin"));
+            // Only the start must be on the disk before the job goes out.
+            EXPECT_TRUE(store.m_flushed.at(0));
         }
     }
 }

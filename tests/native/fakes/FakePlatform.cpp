@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace sarnok::test {
 
@@ -251,6 +253,42 @@ CTestRig::CTestRig() {
 CPorts CTestRig::Ports() {
     return CPorts{m_view,  m_spooler, m_status,  m_loader, m_files,
                   m_clock, m_system,  m_profile, &m_digest};
+}
+
+std::optional<std::string> CFakeJournalStore::Read() {
+    if (!m_current && !m_older) {
+        return std::nullopt;
+    }
+    return m_older.value_or("") + m_current.value_or("");
+}
+
+bool CFakeJournalStore::Append(const std::string& line, bool flush) {
+    if (!m_writable) {
+        return false;
+    }
+    m_current = m_current.value_or("") + line;
+    m_flushed.push_back(flush);
+    return true;
+}
+
+bool CFakeJournalStore::Rotate() {
+    m_older = std::exchange(m_current, std::nullopt);
+    return true;
+}
+
+std::string CFakeJournalStore::UtcNow() {
+    char text[32];
+    std::snprintf(text, sizeof text, "2026-12-10T%02u:%02u:00Z", 8 + m_minute / 60, m_minute % 60);
+    ++m_minute;
+    return text;
+}
+
+std::string CFakeJournalStore::LocalMinute(const std::string& utc) {
+    std::string local = utc.substr(0, 16);
+    if (local.size() > 10) {
+        local[10] = ' ';
+    }
+    return local;
 }
 
 } // namespace sarnok::test

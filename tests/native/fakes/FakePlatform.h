@@ -7,6 +7,7 @@
 #include "fakes/FakeSpooler.h"
 #include "fakes/FakeStatusLibrary.h"
 #include "fakes/FakeView.h"
+#include "ports/JournalStore.h"
 
 #include <cstdint>
 #include <map>
@@ -131,6 +132,37 @@ public:
     std::map<std::string, std::map<std::string, std::string>> m_sections; // lower-cased names
     std::vector<std::string> m_paths;   // file path of every lookup
     std::vector<std::string> m_lookups; // "SECTION/KEY:SIZE" of every lookup, in order
+};
+
+// The update journal's files in memory. Times are the minutes of a virtual day, one a record;
+// local time is UTC here.
+class CFakeJournalStore : public IJournalStore {
+public:
+    std::optional<std::string> Read() override;
+    bool Append(const std::string& line, bool flush) override;
+    std::uint64_t Size() override { return m_current ? m_current->size() : 0; }
+    bool Rotate() override;
+    std::string UtcNow() override;
+    std::string LocalMinute(const std::string& utc) override;
+    std::uint32_t ProcessId() override { return m_pid; }
+    std::string ProcessStarted() override { return m_processStarted; }
+    std::string UserName() override { return "WORKSTATION\\tech"; }
+    bool ProcessRunning(std::uint32_t pid, const std::string& started) override {
+        return m_running.count(std::to_string(pid) + "@" + started) != 0;
+    }
+    std::uint32_t TickCount() override { return 77; }
+    std::string ToUtf8(const std::string& text) override { return text; }
+    std::string FromUtf8(const std::string& text) override { return text; }
+
+    // Nothing: no file of that name.
+    std::optional<std::string> m_current;
+    std::optional<std::string> m_older;
+    bool m_writable = true;
+    std::vector<bool> m_flushed; // per Append
+    std::uint32_t m_pid = 4242;
+    std::string m_processStarted = "1";
+    std::set<std::string> m_running; // "pid@started" of processes still running
+    unsigned m_minute = 0;
 };
 
 // Everything a CfuuDlg needs, faked, with the dialog built on top.

@@ -1,0 +1,18 @@
+# JSON through Debian's nlohmann-json3-dev. A cross compiler must never see /usr/include, so it
+# gets a folder that holds only a link to the library's own folder.
+#   sarnok_use_json(TARGET)
+function(sarnok_use_json target)
+    if(CMAKE_CROSSCOMPILING)
+        set(_json_dir ${PROJECT_BINARY_DIR}/json-include)
+        if(NOT EXISTS /usr/include/nlohmann/json.hpp)
+            message(FATAL_ERROR "nlohmann-json3-dev is not installed (scripts/setup-debian)")
+        endif()
+        if(NOT EXISTS ${_json_dir}/nlohmann)
+            file(MAKE_DIRECTORY ${_json_dir})
+            file(CREATE_LINK /usr/include/nlohmann ${_json_dir}/nlohmann SYMBOLIC)
+        endif()
+    else()
+        find_path(_json_dir nlohmann/json.hpp REQUIRED)
+    endif()
+    target_include_directories(${target} SYSTEM PRIVATE ${_json_dir})
+endfunction()

@@ -1,0 +1,70 @@
+// The update journal: one JSON object a line, appended by both programs. A run's "started"
+// record is on the disk before its job starts, its "ended" record follows when its outcome is
+// known, and a run that never ended is settled by a "checked" record at the printer's next
+// identification: the firmware took, or the update was interrupted.
+#pragma once
+
+#include "ports/JournalStore.h"
+#include "ports/UpdateJournal.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sarnok {
+
+// The journal is renamed to its older name before a run is added once it has passed this.
+inline constexpr std::uint64_t kJournalRotateSize = 1024 * 1024;
+
+// One run as the journal tells it, with what became of it.
+struct CJournalEntry {
+    std::string m_id;
+    std::string m_time;
+    std::string m_program;
+    std::string m_user;
+    std::uint32_t m_pid = 0;
+    std::string m_processStarted;
+    CJournalRun m_run;
+    // The "ended" outcome word, "took" or "interrupted"; empty while unfinished.
+    std::string m_outcome;
+    // For a settled run: the version the printer reported.
+    std::string m_found;
+};
+
+class CUpdateJournal : public IUpdateJournal {
+public:
+    // program: "Sarnok" or "SarnokDeploy". Only a program that may rotate the file renames it
+    // when it has grown; the other only appends.
+    CUpdateJournal(IJournalStore& store, std::string program, bool mayRotate);
+
+    void RunStarted(const CJournalRun& run) override;
+    void RunEnded(ERunOutcome outcome) override;
+    CLastUpdate Identified(const std::string& printer, const std::string& version) override;
+    std::string LocalMinute(const std::string& utc) override { return m_store.LocalMinute(utc); }
+
+    // Every run in the journal, oldest first; false when there is no journal to read.
+    bool Runs(std::vector<CJournalEntry>* runs);
+    // What went wrong since the last call (a line skipped, a record not written), for a log.
+    std::vector<std::string> TakeProblems();
+
+private:
+    void Load();
+    // Adds one parsed record to the runs read so far.
+    void Apply(const std::string& line, std::size_t lineNumber);
+    void Write(const std::string& line, bool flush, const char* what);
+    CLastUpdate LastUpdate(const std::string& printer) const;
+
+    IJournalStore& m_store;
+    std::string m_program;
+    bool m_mayRotate;
+    bool m_loaded = false;
+    bool m_readable = false;
+    std::vector<CJournalEntry> m_runs;
+    std::map<std::string, std::size_t> m_byId;
+    std::string m_startedId; // the run this process started last and has not ended
+    unsigned m_sequence = 0;
+    std::vector<std::string> m_problems;
+};
+
+} // namespace sarnok
