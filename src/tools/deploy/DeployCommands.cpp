@@ -2,6 +2,8 @@
 
 #include "catalogue/Checksum.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -76,6 +78,21 @@ void Warn(IDeployPlatform& platform, const std::string& text) {
     std::fprintf(platform.Err(), "%s: %s\n", platform.Program(), text.c_str());
 }
 
+// What went wrong with the journal since the last look: a warning each, on stderr and, when
+// there is one, in the log. The update goes on as it would without the journal.
+void WarnOfJournal(IDeployPlatform& platform, CDeployOutput* output) {
+    CUpdateJournal* journal = platform.Journal();
+    if (journal == nullptr) {
+        return;
+    }
+    for (const std::string& problem : journal->TakeProblems()) {
+        Warn(platform, "warning: " + problem);
+        if (output != nullptr) {
+            output->LogOnly("warning: " + problem);
+        }
+    }
+}
+
 int Status(const CDeployOptions& options, IDeployPlatform& platform) {
     CDeployOutput output(nullptr, nullptr);
     CDeployTool tool(platform.Environment(), output, false);
@@ -95,6 +112,7 @@ int Status(const CDeployOptions& options, IDeployPlatform& platform) {
             reports.push_back(tool.Decide(i));
             text += CDeployTool::StatusLine(reports.back()) + "\n";
         }
+        WarnOfJournal(platform, nullptr);
         if (reports.empty()) {
             text = "No card printer is installed.\n";
         }
@@ -247,6 +265,7 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
         reports.push_back(tool.Update(index));
         outcomes.push_back(reports.back().m_outcome);
         output.Line(CDeployTool::ResultLine(reports.back()));
+        WarnOfJournal(platform, &output);
     }
     end.m_exitCode = ExitCodeFor(outcomes);
     // A failure outranks what was left undone: a person has to look either way.
@@ -285,6 +304,56 @@ int DetectionScriptCommand(const CDeployOptions& options, IDeployPlatform& platf
     return kExitOk;
 }
 
+// The journal's runs, newest first, one line each or one JSON document.
+int History(const CDeployOptions& options, IDeployPlatform& platform) {
+    CUpdateJournal* journal = platform.Journal();
+    std::vector<CJournalEntry> runs;
+    if (journal == nullptr || !journal->Runs(&runs)) {
+        Warn(platform, "there is no update journal on this workstation");
+        return kExitUsage;
+    }
+    WarnOfJournal(platform, nullptr);
+    const std::string wanted = options.m_printers.empty() ? "" : options.m_printers.front();
+    const auto toUtf8 = platform.Environment().m_toUtf8;
+    const auto u = [&](const std::string& text) { return toUtf8(text); };
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    std::string text;
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        const CJournalEntry& e = *it;
+        if (!wanted.empty() && !SameName(e.m_run.m_printer, wanted)) {
+            continue;
+        }
+        const std::string outcome = e.m_outcome.empty() ? "unfinished" : e.m_outcome;
+        text += journal->LocalMinute(e.m_time) + "  " + e.m_run.m_printer + "  " + e.m_run.m_from +
+                " -> " + e.m_run.m_firmware + "  " + e.m_run.m_step + "  " + outcome + "  " +
+                e.m_program + "  " + e.m_user + "\n";
+        list.push_back({{"time", e.m_time},
+                        {"printer", u(e.m_run.m_printer)},
+                        {"port", u(e.m_run.m_port)},
+                        {"model", u(e.m_run.m_model)},
+                        {"from", u(e.m_run.m_from)},
+                        {"step", e.m_run.m_step},
+                        {"firmware", u(e.m_run.m_firmware)},
+                        {"file", u(e.m_run.m_file)},
+                        {"sha256", e.m_run.m_sha256},
+                        {"program", u(e.m_program)},
+                        {"user", u(e.m_user)},
+                        {"outcome", e.m_outcome.empty() ? nlohmann::ordered_json(nullptr)
+                                                        : nlohmann::ordered_json(e.m_outcome)}});
+    }
+    if (options.m_json) {
+        const nlohmann::ordered_json document = {{"version", platform.Version()},
+                                                 {"runs", std::move(list)}};
+        text =
+            document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    } else if (text.empty()) {
+        text = "The journal records no update" +
+               (wanted.empty() ? std::string() : " of " + wanted) + ".\n";
+    }
+    std::fputs(text.c_str(), platform.Out());
+    return kExitOk;
+}
+
 } // namespace
 
 int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
@@ -310,6 +379,8 @@ int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
         return Detect(options, platform);
     case ECommand::Update:
         return Update(options, platform);
+    case ECommand::History:
+        return History(options, platform);
     }
     return kExitUsage;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DeployTool.h"
+#include "journal/UpdateJournal.h"
 #include "ports/Digest.h"
 
 #include <cstdint>
@@ -48,6 +49,9 @@ public:
     // note is called, possibly on another thread, when the console is being closed or the
     // session ends: that cannot be deferred, and the process ends soon after.
     virtual void WatchConsoleClose(std::function<void(const std::string&)> note) = 0;
+    // The workstation's update journal, also in Environment()'s ports; null when there is none
+    // this program may use.
+    virtual CUpdateJournal* Journal() = 0;
     // Where the console's output and warnings go.
     virtual std::FILE* Out() { return stdout; }
     virtual std::FILE* Err() { return stderr; }

@@ -54,6 +54,8 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
         options->m_command = ECommand::Update;
     } else if (command == "detection-script") {
         options->m_command = ECommand::DetectionScript;
+    } else if (command == "history") {
+        options->m_command = ECommand::History;
     } else {
         *error = "unknown command " + command;
         return false;
@@ -61,6 +63,7 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
     const bool update = options->m_command == ECommand::Update;
     const bool detect = options->m_command == ECommand::Detect;
     const bool script = options->m_command == ECommand::DetectionScript;
+    const bool history = options->m_command == ECommand::History;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -70,6 +73,12 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
             options->m_all = true;
         } else if (arg == "--reinstall" && update) {
             options->m_reinstall = true;
+        } else if (arg == "--printer" && history) {
+            if (!hasValue || args[i + 1].empty() || !options->m_printers.empty()) {
+                *error = "--printer needs a value and can be given once for history";
+                return false;
+            }
+            options->m_printers.push_back(args[++i]);
         } else if ((arg == "--printer" || arg == "--log") && update) {
             if (!hasValue || args[i + 1].empty()) {
                 *error = arg + " needs a value";
@@ -123,7 +132,8 @@ std::string UsageText(const char* program) {
            " detect [--catalogue-sha256 HEX]\n" + indent + p +
            " update (--all | --printer NAME [--printer NAME]...) [--reinstall]\n" + indent +
            std::string(p.size(), ' ') + "        [--log FILE] [--json]\n" + indent + p +
-           " detection-script [--folder PATH]\n" + indent + p + " --version\n" +
+           " detection-script [--folder PATH]\n" + indent + p +
+           " history [--printer NAME] [--json]\n" + indent + p + " --version\n" +
            "Updates the card printers' firmware from firmwareInfo.ini and the firmware files in\n"
            "this program's folder, as the firmware update dialog would, without a window.\n"
            "  status       every card printer, what it has and what it would receive\n"
@@ -132,6 +142,7 @@ std::string UsageText(const char* program) {
            "               beside this program is not the one whose SHA-256 is HEX\n"
            "  update       updates the chosen printers in list order\n"
            "  detection-script  prints the PowerShell detection script of this package\n"
+           "  history      the updates this workstation's journal records, newest first\n"
            "  --reinstall  sends the same firmware again to a printer that already has it\n"
            "  --log FILE   appends the log to FILE instead of the default log\n"
            "  --json       one JSON document on stdout at the end instead of the lines\n"

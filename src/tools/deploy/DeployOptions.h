@@ -17,6 +17,7 @@ enum class ECommand : std::uint8_t {
     Detect,
     Update,
     DetectionScript,
+    History,
 };
 
 struct CDeployOptions {

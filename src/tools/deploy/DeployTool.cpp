@@ -105,6 +105,10 @@ void CDeployTool::Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinte
         report->m_intermediateFile = dlg.m_intermediateFileName.str();
         break;
     }
+    report->m_lastUpdate = dlg.m_lastUpdate;
+    if (dlg.m_lastUpdate.m_known && m_env.m_journal != nullptr) {
+        report->m_lastUpdateLocal = m_env.m_journal->LocalMinute(dlg.m_lastUpdate.m_time);
+    }
     report->m_model = dlg.m_model.str();
     report->m_firmware = dlg.m_fwVersion.str();
     report->m_libraryVersion = dlg.m_libVersion.str();
@@ -124,9 +128,16 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
         m_holdingLoader = std::make_unique<CHoldingLoader>(ports.m_loader);
         m_rememberingProfile = std::make_unique<CRememberingProfile>(ports.m_profile);
     }
-    CfuuDlg dlg(CPorts{ports.m_view, ports.m_spooler, ports.m_statusLibrary, *m_holdingLoader,
-                       ports.m_files, ports.m_clock, ports.m_system, *m_rememberingProfile,
-                       ports.m_digest});
+    CfuuDlg dlg(CPorts{.m_view = ports.m_view,
+                       .m_spooler = ports.m_spooler,
+                       .m_statusLibrary = ports.m_statusLibrary,
+                       .m_loader = *m_holdingLoader,
+                       .m_files = ports.m_files,
+                       .m_clock = ports.m_clock,
+                       .m_system = ports.m_system,
+                       .m_profile = *m_rememberingProfile,
+                       .m_digest = ports.m_digest,
+                       .m_journal = ports.m_journal});
     dlg.m_printerNames = m_names;
     dlg.m_portNames = m_ports;
     view.m_selected = static_cast<int>(index);
@@ -149,6 +160,12 @@ CPrinterReport CDeployTool::Update(std::size_t index) {
     dlg.OnPrinterSelected();
     // The dialog leaves "Update" enabled exactly when a click may follow.
     report.m_clicked = view.m_updateEnabled && dlg.m_selection == ESelection::Firmware;
+    if (dlg.m_lastUpdate.Interrupted()) {
+        m_output.Line(view.Stamp() + "the last firmware update (started " +
+                      m_env.m_journal->LocalMinute(dlg.m_lastUpdate.m_time) + " by " +
+                      dlg.m_lastUpdate.m_program + ", firmware " + dlg.m_lastUpdate.m_firmware +
+                      ", step " + dlg.m_lastUpdate.m_step + ") did not finish");
+    }
     if (report.m_clicked) {
         dlg.OnUpdateClicked();
     }
@@ -161,8 +178,10 @@ std::string CDeployTool::StatusLine(const CPrinterReport& report) {
     return report.m_name + "  port " + report.m_port + "  model " +
            (report.m_model.empty() ? "?" : report.m_model) + "  firmware " +
            (report.m_firmware.empty() ? "?" : report.m_firmware) + "  library " +
-           (report.m_libraryVersion.empty() ? "?" : report.m_libraryVersion) + "  -> " +
-           Plan(report);
+           (report.m_libraryVersion.empty() ? "?" : report.m_libraryVersion) +
+           (report.m_lastUpdate.Interrupted() ? "  interrupted " + report.m_lastUpdateLocal
+                                              : std::string()) +
+           "  -> " + Plan(report);
 }
 
 std::string CDeployTool::ResultLine(const CPrinterReport& report) {
@@ -221,6 +240,15 @@ std::string CDeployTool::StatusJson(const std::vector<CPrinterReport>& reports,
         printer["targetFile"] = VersionOrNull(r.m_targetFile, u);
         printer["intermediate"] = VersionOrNull(r.m_intermediate, u);
         printer["intermediateFile"] = VersionOrNull(r.m_intermediateFile, u);
+        printer["lastUpdate"] = nullptr;
+        if (r.m_lastUpdate.m_known) {
+            const CLastUpdate& last = r.m_lastUpdate;
+            printer["lastUpdate"] = {{"time", last.m_time},
+                                     {"program", u(last.m_program)},
+                                     {"firmware", u(last.m_firmware)},
+                                     {"step", last.m_step},
+                                     {"outcome", VersionOrNull(last.m_outcome, u)}};
+        }
         printers.push_back(std::move(printer));
     }
     nlohmann::ordered_json document = Header(m_env.m_version, end);

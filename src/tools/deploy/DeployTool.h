@@ -31,6 +31,10 @@ struct CPrinterReport {
     bool m_clicked = false;
     EPrinterOutcome m_outcome = EPrinterOutcome::NothingToDo;
     std::array<std::string, 3> m_lines;
+    // The printer's last update as the journal told it at the identification; the time in
+    // local "YYYY-MM-DD HH:MM".
+    CLastUpdate m_lastUpdate;
+    std::string m_lastUpdateLocal;
 };
 
 enum class EListing : std::uint8_t {
@@ -48,6 +52,8 @@ struct CDeployEnvironment {
     std::function<std::string(const std::string&)> m_toUtf8;
     // The program's version, which every JSON document carries.
     std::string m_version;
+    // The workstation's update journal, also given in the ports; null: none.
+    IUpdateJournal* m_journal = nullptr;
 };
 
 // How a run ended, for its JSON document.

@@ -91,7 +91,11 @@ public:
                     return CPorts{view,    m_spooler, m_statusLibrary, m_loader, m_files,
                                   m_clock, m_system,  m_profile,       &m_digest};
                 },
-                LoadResourceString, m_clock, AnsiToUtf8, Version()};
+                LoadResourceString,
+                m_clock,
+                AnsiToUtf8,
+                Version(),
+                Journal()};
     }
 
     bool CatalogueReadable(std::string* path) override {
@@ -140,6 +144,8 @@ public:
     }
 
     bool StatusLibraryLoaded() override { return true; }
+
+    CUpdateJournal* Journal() override { return nullptr; }
 
     bool InterruptRequested() override { return false; }
 

@@ -295,5 +295,65 @@ TEST(DeployRunTest, DetectionScriptRunsDetectWithThisCatalogue) {
     EXPECT_EQ(RunConsole(platform, {"detection-script"}).m_exitCode, 2);
 }
 
+// A run another program started and never ended: the printer still reports the old version.
+const std::string kCutRun =
+    R"({"record": "started", "id": "9-1-1", "time": "2026-12-10T07:00:00Z", "program": "Sarnok",)"
+    R"( "user": "WS\\tech", "pid": 9, "processStarted": "1", "printer": "Card A",)"
+    R"( "port": "USB001", "model": "Tavik Series", "from": "27.10", "step": "single",)"
+    R"( "firmware": "32.29", "file": "tavik_32_29.bin", "sha256": ""})"
+    "\n";
+
+TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) {
+    CSimRig rig(kCardA);
+    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+    rig.Catalogue("27.10", "Version", "32.29");
+    CSimDeployPlatform platform(rig, rig.m_profile);
+    platform.m_catalogue = kCatalogueBytes;
+    platform.m_journalStore.m_current = kCutRun;
+
+    const CRun text = RunConsole(platform, {"status"});
+    EXPECT_NE(text.m_out.find("library 7.5.120  interrupted 2026-12-10 07:00  -> update to 32.29"),
+              std::string::npos)
+        << text.m_out;
+    const auto status = nlohmann::json::parse(RunConsole(platform, {"status", "--json"}).m_out);
+    EXPECT_EQ(status["printers"][0]["lastUpdate"]["outcome"], "interrupted");
+    EXPECT_EQ(status["printers"][0]["lastUpdate"]["program"], "Sarnok");
+
+    const CRun update = RunConsole(platform, {"update", "--all"});
+    EXPECT_EQ(update.m_exitCode, 0);
+    EXPECT_NE(update.m_out.find("Card A  the last firmware update (started 2026-12-10 07:00 by "
+                                "Sarnok, firmware 32.29, step single) did not finish"),
+              std::string::npos)
+        << update.m_out;
+    EXPECT_NE(update.m_out.find("Result: Card A: updated"), std::string::npos);
+
+    const auto history = nlohmann::json::parse(RunConsole(platform, {"history", "--json"}).m_out);
+    ASSERT_EQ(history["runs"].size(), 2u);
+    EXPECT_EQ(history["runs"][0]["outcome"], "success");
+    EXPECT_EQ(history["runs"][0]["program"], "SarnokDeploy");
+    EXPECT_EQ(history["runs"][1]["outcome"], "interrupted");
+    EXPECT_EQ(history["runs"][1]["user"], "WS\\tech");
+    // The update that succeeded cleared the interruption.
+    const auto after = nlohmann::json::parse(RunConsole(platform, {"status", "--json"}).m_out);
+    EXPECT_EQ(after["printers"][0]["lastUpdate"]["outcome"], "success");
+    EXPECT_EQ(RunConsole(platform, {"history", "--printer", "Card Z"}).m_out,
+              "The journal records no update of Card Z.\n");
+
+    // A journal that cannot be written changes nothing of the update but a warning.
+    platform.m_journalStore.m_writable = false;
+    const CRun unwritten = RunConsole(platform, {"update", "--all"});
+    EXPECT_EQ(unwritten.m_exitCode, 0);
+    EXPECT_NE(unwritten.m_out.find("Result: Card A: updated"), std::string::npos)
+        << unwritten.m_out;
+    EXPECT_NE(unwritten.m_err.find("warning: update journal: the started record could not be "
+                                   "written"),
+              std::string::npos)
+        << unwritten.m_err;
+
+    CSimDeployPlatform fresh(rig, rig.m_profile);
+    EXPECT_EQ(RunConsole(fresh, {"history"}).m_exitCode, 2);
+}
+
 } // namespace
 } // namespace sarnok::e2e

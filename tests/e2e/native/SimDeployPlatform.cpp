@@ -6,16 +6,26 @@ namespace sarnok::e2e {
 
 deploy::CDeployEnvironment CSimDeployPlatform::Environment() {
     return {[this](IMainView& view) {
-                return CPorts{view,           *m_rig.m_spooler, *m_rig.m_status,
-                              m_rig.m_loader, m_rig.m_files,    m_rig.m_clock,
-                              m_rig.m_system, m_profile,        &m_rig.m_digest};
+                return CPorts{.m_view = view,
+                              .m_spooler = *m_rig.m_spooler,
+                              .m_statusLibrary = *m_rig.m_status,
+                              .m_loader = m_rig.m_loader,
+                              .m_files = m_rig.m_files,
+                              .m_clock = m_rig.m_clock,
+                              .m_system = m_rig.m_system,
+                              .m_profile = m_profile,
+                              .m_digest = &m_rig.m_digest,
+                              .m_journal = Journal()};
             },
             [](unsigned id) {
                 const auto& table = test::StringTable();
                 const auto it = table.find(id);
                 return it == table.end() ? std::string() : it->second;
             },
-            m_rig.m_clock, [](const std::string& text) { return text; }, m_version};
+            m_rig.m_clock,
+            [](const std::string& text) { return text; },
+            m_version,
+            Journal()};
 }
 
 bool CSimDeployPlatform::CatalogueReadable(std::string* path) {

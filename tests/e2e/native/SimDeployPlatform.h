@@ -32,6 +32,7 @@ public:
     void WatchConsoleClose(std::function<void(const std::string&)> note) override {
         m_closeNote = std::move(note);
     }
+    CUpdateJournal* Journal() override { return m_journalOn ? &m_journal : nullptr; }
     std::FILE* Out() override { return m_out; }
     std::FILE* Err() override { return m_err; }
 
@@ -44,10 +45,14 @@ public:
     std::function<void(const std::string&)> m_closeNote;
     std::FILE* m_out = stdout;
     std::FILE* m_err = stderr;
+    // The journal in memory: its files, and whether this run has one.
+    test::CFakeJournalStore m_journalStore;
+    bool m_journalOn = true;
 
 private:
     CSimRig& m_rig;
     IProfileReader& m_profile;
+    CUpdateJournal m_journal{m_journalStore, "SarnokDeploy", true};
 };
 
 } // namespace sarnok::e2e
