@@ -1,6 +1,7 @@
 // The deployment console's two tables a deployment system relies on: which command lines are
 // accepted, and which exit code a run's outcomes give.
 #include "DeployOptions.h"
+#include "LogRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,42 @@ TEST(DeployOptionsTest, OutcomesAndExitCodes) {
     EXPECT_EQ(ExitCodeFor({E::Updated, E::NothingToDo}), 0);
     EXPECT_EQ(ExitCodeFor({E::Busy, E::Updated}), 1618);
     EXPECT_EQ(ExitCodeFor({E::Busy, E::Failed}), 1);
+}
+
+// CMTrace reads a record up to "]LOG]!>" and then its attributes: a text must never end the
+// message early or split the line, and the bias keeps its sign on both sides of UTC.
+TEST(DeployOptionsTest, LogRecordsAreOneCmTraceLineEach) {
+    CLogStamp stamp{2026, 1, 5, 9, 7, 3, 42, 0, 1234};
+    const struct {
+        const char* m_message;
+        ELogType m_type;
+        int m_bias;
+        const char* m_record;
+    } cases[] = {
+        {"Summary: exit code 0", ELogType::Information, 0,
+         "<![LOG[Summary: exit code 0]LOG]!><time=\"09:07:03.042+0\" date=\"01-05-2026\" "
+         "component=\"SarnokDeploy\" context=\"NT AUTHORITY\\SYSTEM\" type=\"1\" thread=\"1234\" "
+         "file=\"\">"},
+        {"busy", ELogType::Warning, -60, "busy]LOG]!><time=\"09:07:03.042-60\""},
+        {"Result: Card A: failed", ELogType::Error, 480, "type=\"3\""},
+        {"Click \"Update\" to begin.", ELogType::Information, 480,
+         "<![LOG[Click \"Update\" to begin.]LOG]!><time=\"09:07:03.042+480\""},
+        {"a printer named x]LOG]!>y", ELogType::Information, 0,
+         "<![LOG[a printer named x] LOG]!>y]LOG]!><time="},
+        {"two\r\nlines", ELogType::Information, 0, "<![LOG[two  lines]LOG]!>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_message);
+        stamp.m_biasMinutes = c.m_bias;
+        const std::string record =
+            CmTraceRecord(c.m_message, c.m_type, stamp, "SarnokDeploy", "NT AUTHORITY\\SYSTEM");
+        EXPECT_NE(record.find(c.m_record), std::string::npos) << record;
+        EXPECT_EQ(record.find("]LOG]!>"), record.rfind("]LOG]!>")) << record;
+        EXPECT_EQ(record.find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(RotatedLogName("C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.log"),
+              "C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.lo_");
+    EXPECT_EQ(RotatedLogName("deploy.txt"), "deploy.tx_");
 }
 
 } // namespace

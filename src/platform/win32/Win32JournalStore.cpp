@@ -12,10 +12,9 @@ namespace {
 // A journal file that is a plain file with one name; a link or a reparse point planted in its
 // place is neither read nor written.
 HANDLE OpenPlain(const std::string& path, DWORD access, DWORD disposition) {
-    HANDLE file = ::CreateFileA(path.c_str(), access,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr);
+    HANDLE file = ::CreateFileA(
+        path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return file;
     }
@@ -153,6 +152,10 @@ std::string CWin32JournalStore::ProcessStarted() {
 }
 
 std::string CWin32JournalStore::UserName() {
+    return ProcessAccountName();
+}
+
+std::string ProcessAccountName() {
     HANDLE token = nullptr;
     if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
         return {};
@@ -161,8 +164,7 @@ std::string CWin32JournalStore::UserName() {
     ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     std::vector<std::uint8_t> buffer(size);
     std::string account;
-    if (size != 0 &&
-        ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != FALSE) {
+    if (size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != FALSE) {
         const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
         char name[256];
         char domain[256];

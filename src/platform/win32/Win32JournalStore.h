@@ -8,6 +8,9 @@
 
 namespace sarnok::win32 {
 
+// The account this process runs as, "DOMAIN\user"; empty when it cannot be told.
+std::string ProcessAccountName();
+
 class CWin32JournalStore : public IJournalStore {
 public:
     // create: the current file is made when missing (the deployment console); otherwise only

@@ -18,19 +18,22 @@ std::string OneLine(std::string text) {
 
 } // namespace
 
-void CDeployOutput::Line(const std::string& text) {
+void CDeployOutput::Line(const std::string& text, ELogType type, bool stamped) {
     if (m_out != nullptr) {
         std::fprintf(m_out, "%s\n", text.c_str());
         std::fflush(m_out);
     }
-    LogOnly(text);
+    LogOnly(text, type, stamped);
 }
 
-void CDeployOutput::LogOnly(const std::string& text) {
-    if (m_log != nullptr) {
-        std::fprintf(m_log, "%s\r\n", text.c_str());
-        std::fflush(m_log);
+void CDeployOutput::LogOnly(const std::string& text, ELogType type, bool stamped) {
+    if (m_log == nullptr) {
+        return;
     }
+    const std::string message = stamped || !m_elapsed ? text : m_elapsed() + text;
+    const std::string line = m_format ? m_format(message, type) : message;
+    std::fprintf(m_log, "%s\r\n", line.c_str());
+    std::fflush(m_log);
 }
 
 CConsoleView::CConsoleView(CTextLoader texts, IClock& clock, std::uint32_t startTick,
@@ -42,11 +45,15 @@ std::string CConsoleView::LoadText(unsigned id) {
     return m_texts(id);
 }
 
-std::string CConsoleView::Stamp() const {
-    const std::uint32_t elapsed = TicksSince(m_startTick, m_clock.GetTickCount());
+std::string CConsoleView::Elapsed(IClock& clock, std::uint32_t startTick) {
+    const std::uint32_t elapsed = TicksSince(startTick, clock.GetTickCount());
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%7.1f s  ", elapsed / 1000.0);
-    return seconds + m_printer + "  ";
+    return seconds;
+}
+
+std::string CConsoleView::Stamp() const {
+    return Elapsed(m_clock, m_startTick) + m_printer + "  ";
 }
 
 void CConsoleView::SetStatusText(int line, const std::string& text) {
@@ -56,7 +63,8 @@ void CConsoleView::SetStatusText(int line, const std::string& text) {
     m_lines[line - 1] = text;
     if (m_echo) {
         m_output.Line(Stamp() + "[" + std::to_string(line) + "] " +
-                      (text.empty() ? "(cleared)" : text));
+                          (text.empty() ? "(cleared)" : text),
+                      ELogType::Information, true);
     }
 }
 
@@ -70,7 +78,8 @@ EMessageAnswer CConsoleView::ShowMessageBox(const std::string& text, const std::
     const char* word = answer == EMessageAnswer::Yes  ? "Yes"
                        : answer == EMessageAnswer::No ? "No"
                                                       : "OK";
-    m_output.LogOnly(Stamp() + "message box \"" + caption + "\": " + OneLine(text) + " -> " + word);
+    m_output.LogOnly(Stamp() + "message box \"" + caption + "\": " + OneLine(text) + " -> " + word,
+                     ELogType::Information, true);
     return answer;
 }
 

@@ -3,6 +3,7 @@
 // an unattended run must (the same-version question: Yes only when asked to reinstall).
 #pragma once
 
+#include "LogRecord.h"
 #include "app/MainView.h"
 #include "ports/Clock.h"
 
@@ -18,14 +19,26 @@ namespace sarnok::deploy {
 // the log.
 class CDeployOutput {
 public:
-    // Either may be null. Log lines end with CR LF whatever the platform, for Notepad.
-    CDeployOutput(std::FILE* out, std::FILE* log) : m_out(out), m_log(log) {}
-    void Line(const std::string& text);
-    void LogOnly(const std::string& text);
+    // How a log line is written: the message and its type as one line, without its end.
+    using CLogFormat = std::function<std::string(const std::string&, ELogType)>;
+
+    // Either may be null. Log lines end with CR LF whatever the platform, for Notepad; without
+    // a format they are the text as it is.
+    CDeployOutput(std::FILE* out, std::FILE* log, CLogFormat format = {})
+        : m_out(out), m_log(log), m_format(std::move(format)) {}
+    // stamped: the text begins with the seconds since the start already; the log's record of
+    // any other text is given them.
+    void Line(const std::string& text, ELogType type = ELogType::Information, bool stamped = false);
+    void LogOnly(const std::string& text, ELogType type = ELogType::Information,
+                 bool stamped = false);
+    // "  12.3 s  " for the log's records from now on.
+    void SetElapsed(std::function<std::string()> elapsed) { m_elapsed = std::move(elapsed); }
 
 private:
     std::FILE* m_out;
     std::FILE* m_log;
+    CLogFormat m_format;
+    std::function<std::string()> m_elapsed;
 };
 
 class CConsoleView : public IMainView {
@@ -59,6 +72,8 @@ public:
 
     // "  12.3 s  NAME  " before a line of this printer.
     std::string Stamp() const;
+    // "  12.3 s  ": the seconds since the start.
+    static std::string Elapsed(IClock& clock, std::uint32_t startTick);
 
     std::array<std::string, 3> m_lines;
     int m_selected = -1;

@@ -88,7 +88,7 @@ void WarnOfJournal(IDeployPlatform& platform, CDeployOutput* output) {
     for (const std::string& problem : journal->TakeProblems()) {
         Warn(platform, "warning: " + problem);
         if (output != nullptr) {
-            output->LogOnly("warning: " + problem);
+            output->LogOnly("warning: " + problem, ELogType::Warning);
         }
     }
 }
@@ -205,7 +205,8 @@ public:
     CCloseWatch(IDeployPlatform& platform, CDeployOutput& output) : m_platform(platform) {
         m_platform.WatchConsoleClose([&output](const std::string& what) {
             output.LogOnly(what + ": Windows ends this program now; a printer being updated may "
-                                  "be left without its firmware");
+                                  "be left without its firmware",
+                           ELogType::Warning);
         });
     }
     ~CCloseWatch() { m_platform.WatchConsoleClose({}); }
@@ -223,13 +224,19 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
     if (log == nullptr && !logProblem.empty()) {
         Warn(platform, "warning: " + logProblem + "; going on without the log");
     }
-    CDeployOutput output(options.m_json ? nullptr : platform.Out(), log);
+    const std::string account = platform.Account();
+    CDeployOutput output(options.m_json ? nullptr : platform.Out(), log,
+                         [&platform, account](const std::string& message, ELogType type) {
+                             return CmTraceRecord(message, type, platform.LogStamp(),
+                                                  platform.Program(), account);
+                         });
     // Every run leaves its header and its end in the log, whatever ends it.
     output.LogOnly("==== " + platform.Now() + "  " + platform.Program() + " " + platform.Version() +
                    " update" + (options.m_all ? " --all" : "") +
                    (options.m_reinstall ? " --reinstall" : ""));
     CCloseWatch closeWatch(platform, output);
     CDeployTool tool(platform.Environment(), output, options.m_reinstall);
+    output.SetElapsed([&tool] { return tool.Elapsed(); });
 
     CRunEnd end;
     std::string why;
@@ -238,7 +245,7 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
     if (end.m_error == EDeployError::None) {
         chosen = ChoosePrinters(options, tool, &end.m_missing);
         for (const std::string& name : end.m_missing) {
-            output.Line("\"" + name + "\" is not among the card printers");
+            output.Line("\"" + name + "\" is not among the card printers", ELogType::Error);
         }
         if (!end.m_missing.empty()) {
             end.m_error = EDeployError::PrinterNotFound;
@@ -248,7 +255,8 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
         if (end.m_error != EDeployError::Busy) {
             Warn(platform, why);
         }
-        output.LogOnly(why);
+        output.LogOnly(why,
+                       end.m_error == EDeployError::Busy ? ELogType::Warning : ELogType::Error);
     }
 
     std::vector<CPrinterReport> reports;
@@ -264,7 +272,11 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
         }
         reports.push_back(tool.Update(index));
         outcomes.push_back(reports.back().m_outcome);
-        output.Line(CDeployTool::ResultLine(reports.back()));
+        const EPrinterOutcome outcome = reports.back().m_outcome;
+        output.Line(CDeployTool::ResultLine(reports.back()),
+                    outcome == EPrinterOutcome::Failed ? ELogType::Error
+                    : outcome == EPrinterOutcome::Busy ? ELogType::Warning
+                                                       : ELogType::Information);
         WarnOfJournal(platform, &output);
     }
     end.m_exitCode = ExitCodeFor(outcomes);
@@ -278,11 +290,14 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
     };
     const char* error = ErrorWord(end.m_error);
     output.Line("Summary: " + std::to_string(outcomes.size()) +
-                " printer(s): " + count(EPrinterOutcome::Updated) + " updated, " +
-                count(EPrinterOutcome::NothingToDo) + " nothing to do, " +
-                count(EPrinterOutcome::Failed) + " failed, " + count(EPrinterOutcome::Busy) +
-                " busy; exit code " + std::to_string(end.m_exitCode) +
-                (error != nullptr ? std::string(" (") + error + ")" : std::string()));
+                    " printer(s): " + count(EPrinterOutcome::Updated) + " updated, " +
+                    count(EPrinterOutcome::NothingToDo) + " nothing to do, " +
+                    count(EPrinterOutcome::Failed) + " failed, " + count(EPrinterOutcome::Busy) +
+                    " busy; exit code " + std::to_string(end.m_exitCode) +
+                    (error != nullptr ? std::string(" (") + error + ")" : std::string()),
+                end.m_exitCode == kExitOk           ? ELogType::Information
+                : end.m_exitCode == kExitRetryLater ? ELogType::Warning
+                                                    : ELogType::Error);
     if (options.m_json) {
         std::fprintf(platform.Out(), "%s\n", tool.UpdateJson(reports, end).c_str());
     }

@@ -43,6 +43,10 @@ public:
     virtual std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) = 0;
     // A line for the log's header: the local date and time.
     virtual std::string Now() = 0;
+    // The log record's time, the time zone's bias and the thread, now.
+    virtual CLogStamp LogStamp() = 0;
+    // The account this program runs as, for the log's records.
+    virtual std::string Account() = 0;
     // True once Ctrl+C or Ctrl+Break came. The update looks between printers, so a flash job is
     // never cut between two chunks.
     virtual bool InterruptRequested() = 0;

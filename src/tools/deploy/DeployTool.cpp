@@ -152,7 +152,7 @@ CPrinterReport CDeployTool::Update(std::size_t index) {
     CConsoleView view = MakeView(m_names[index]);
     CfuuDlg dlg(m_env.m_ports(view));
     if (!Rediscover(dlg, view, index, &report)) {
-        m_output.Line(view.Stamp() + "is no longer in the printer list");
+        m_output.Line(view.Stamp() + "is no longer in the printer list", ELogType::Error, true);
         report.m_outcome = EPrinterOutcome::Failed;
         return report;
     }
@@ -162,9 +162,10 @@ CPrinterReport CDeployTool::Update(std::size_t index) {
     report.m_clicked = view.m_updateEnabled && dlg.m_selection == ESelection::Firmware;
     if (dlg.m_lastUpdate.Interrupted()) {
         m_output.Line(view.Stamp() + "the last firmware update (started " +
-                      m_env.m_journal->LocalMinute(dlg.m_lastUpdate.m_time) + " by " +
-                      dlg.m_lastUpdate.m_program + ", firmware " + dlg.m_lastUpdate.m_firmware +
-                      ", step " + dlg.m_lastUpdate.m_step + ") did not finish");
+                          m_env.m_journal->LocalMinute(dlg.m_lastUpdate.m_time) + " by " +
+                          dlg.m_lastUpdate.m_program + ", firmware " + dlg.m_lastUpdate.m_firmware +
+                          ", step " + dlg.m_lastUpdate.m_step + ") did not finish",
+                      ELogType::Warning, true);
     }
     if (report.m_clicked) {
         dlg.OnUpdateClicked();

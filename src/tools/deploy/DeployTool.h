@@ -112,6 +112,8 @@ public:
     // The selection with its readiness wait and, when it offers the click, the click.
     CPrinterReport Update(std::size_t index);
 
+    // "  12.3 s  ": the seconds since this tool started.
+    std::string Elapsed() const { return CConsoleView::Elapsed(m_env.m_clock, m_startTick); }
     // One line for `status`.
     static std::string StatusLine(const CPrinterReport& report);
     // One result line for `update`.

@@ -5,6 +5,7 @@
 #include "Win32Clock.h"
 #include "Win32Digest.h"
 #include "Win32FirmwareFile.h"
+#include "Win32JournalStore.h"
 #include "Win32LibraryLoader.h"
 #include "Win32ProfileReader.h"
 #include "Win32Spooler.h"
@@ -175,6 +176,31 @@ public:
         }
         return log;
     }
+
+    deploy::CLogStamp LogStamp() override {
+        SYSTEMTIME now{};
+        ::GetLocalTime(&now);
+        deploy::CLogStamp stamp;
+        stamp.m_year = now.wYear;
+        stamp.m_month = now.wMonth;
+        stamp.m_day = now.wDay;
+        stamp.m_hour = now.wHour;
+        stamp.m_minute = now.wMinute;
+        stamp.m_second = now.wSecond;
+        stamp.m_millisecond = now.wMilliseconds;
+        TIME_ZONE_INFORMATION zone{};
+        const DWORD which = ::GetTimeZoneInformation(&zone);
+        // The bias in force now: daylight time adds its own to the standard bias.
+        stamp.m_biasMinutes =
+            static_cast<int>(zone.Bias) +
+            (which == TIME_ZONE_ID_DAYLIGHT   ? static_cast<int>(zone.DaylightBias)
+             : which == TIME_ZONE_ID_STANDARD ? static_cast<int>(zone.StandardBias)
+                                              : 0);
+        stamp.m_thread = ::GetCurrentThreadId();
+        return stamp;
+    }
+
+    std::string Account() override { return ProcessAccountName(); }
 
     std::string Now() override {
         SYSTEMTIME now;

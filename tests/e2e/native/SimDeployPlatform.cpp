@@ -63,4 +63,21 @@ std::string CSimDeployPlatform::Now() {
     return text;
 }
 
+deploy::CLogStamp CSimDeployPlatform::LogStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    deploy::CLogStamp stamp;
+    stamp.m_year = static_cast<unsigned>(local.tm_year + 1900);
+    stamp.m_month = static_cast<unsigned>(local.tm_mon + 1);
+    stamp.m_day = static_cast<unsigned>(local.tm_mday);
+    stamp.m_hour = static_cast<unsigned>(local.tm_hour);
+    stamp.m_minute = static_cast<unsigned>(local.tm_min);
+    stamp.m_second = static_cast<unsigned>(local.tm_sec);
+    // Windows' bias is UTC minus local time.
+    stamp.m_biasMinutes = static_cast<int>(-local.tm_gmtoff / 60);
+    stamp.m_thread = 1;
+    return stamp;
+}
+
 } // namespace sarnok::e2e

@@ -28,6 +28,8 @@ public:
     // --log FILE only: there is no default log here.
     std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) override;
     std::string Now() override;
+    deploy::CLogStamp LogStamp() override;
+    std::string Account() override { return "SIM\\deploy"; }
     bool InterruptRequested() override { return m_interrupt && m_interrupt(); }
     void WatchConsoleClose(std::function<void(const std::string&)> note) override {
         m_closeNote = std::move(note);
