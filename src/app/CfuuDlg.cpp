@@ -32,7 +32,14 @@ const std::string& CfuuDlg::Load(unsigned id) {
 }
 
 void CfuuDlg::ShowText(int line, unsigned id) {
-    m_ports.m_view.SetStatusText(line, Load(id));
+    SetLine(line, Load(id));
+}
+
+void CfuuDlg::SetLine(int line, const std::string& text) {
+    if (line >= 1 && line <= 3) {
+        m_statusLines[static_cast<std::size_t>(line - 1)] = text;
+    }
+    m_ports.m_view.SetStatusText(line, text);
 }
 
 EDiscovery CfuuDlg::InitDialog() {

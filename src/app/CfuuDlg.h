@@ -7,6 +7,7 @@
 #include "app/RunOutcome.h"
 #include "ports/Clock.h"
 #include "ports/Digest.h"
+#include "ports/EventLog.h"
 #include "ports/FirmwareFile.h"
 #include "ports/Handles.h"
 #include "ports/LibraryLoader.h"
@@ -15,6 +16,7 @@
 #include "ports/SystemServices.h"
 #include "ports/UpdateJournal.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,6 +38,8 @@ struct CPorts {
     IDigest* m_digest = nullptr;
     // The workstation's update journal; without it nothing is recorded.
     IUpdateJournal* m_journal = nullptr;
+    // The Windows Event Log; without it no event is reported.
+    IEventLog* m_events = nullptr;
 };
 
 // What the printer discovery found.
@@ -88,7 +92,8 @@ public:
     // without the readiness wait that follows them: what OnPrinterSelected decides before it
     // waits. Also kept in m_selection.
     CSelectionDecision DecideSelection();
-    // A click on "Update": runs and restart waits in the order of the click sequence.
+    // A click on "Update": runs and restart waits in the order of the click sequence, then the
+    // click's end reported as an event.
     void OnUpdateClicked();
 
     // ---- Operations used by the handlers ----
@@ -161,6 +166,12 @@ public:
     bool m_sameVersion = false;
 
 private:
+    // The click sequence itself.
+    void RunClick();
+    // The event the click's end gives, with what the printer had when the click began.
+    void ReportClickEnd(const std::string& fromVersion);
+    // A status line's text, also kept for the events that quote it.
+    void SetLine(int line, const std::string& text);
     // Keeps the selection's decision and returns it with the same-version answer.
     CSelectionDecision Decided(ESelection selection);
     // Loads a string-table text into m_messageText and returns it.
@@ -194,6 +205,7 @@ private:
 
     CPorts m_ports;
     bool m_runJournalled = false;
+    std::array<std::string, 3> m_statusLines;
 };
 
 } // namespace sarnok

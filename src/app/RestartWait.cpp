@@ -72,10 +72,10 @@ EWaitEnd CfuuDlg::RestartWait() {
         return limitPassed ? EWaitEnd::IntermediateNotReported : EWaitEnd::NotResponding;
     }
 
-    view.SetStatusText(1, "");
+    SetLine(1, "");
     if (m_twoStep != 0 || m_replyHandled != 0) {
-        view.SetStatusText(2, "");
-        view.SetStatusText(3, kStepTwoText);
+        SetLine(2, "");
+        SetLine(3, kStepTwoText);
         view.EnableUpdate(false);
     } else {
         ShowText(2, IDS_CLICK_UPDATE);

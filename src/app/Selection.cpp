@@ -39,7 +39,7 @@ void CfuuDlg::OnPrinterSelected() {
         RestartWait();
         if (!m_intermediateFileName.empty()) {
             m_twoStep = 1;
-            m_ports.m_view.SetStatusText(1, kStepOneText);
+            SetLine(1, kStepOneText);
         }
     }
     ShowUnfinishedUpdate();
@@ -54,7 +54,7 @@ void CfuuDlg::ShowUnfinishedUpdate() {
     if (at != std::string::npos) {
         text.replace(at, 2, m_ports.m_journal->LocalMinute(m_lastUpdate.m_time));
     }
-    m_ports.m_view.SetStatusText(1, text);
+    SetLine(1, text);
 }
 
 CSelectionDecision CfuuDlg::Decided(ESelection selection) {
@@ -74,7 +74,7 @@ CSelectionDecision CfuuDlg::DecideSelection() {
     // never sent.
     m_twoStep = 0;
     view.EnableUpdate(false);
-    view.SetStatusText(2, "");
+    SetLine(2, "");
 
     const int index = view.GetSelectedPrinterIndex();
     if (index >= 0 && static_cast<std::size_t>(index) < m_printerNames.size()) {
@@ -130,6 +130,11 @@ CSelectionDecision CfuuDlg::DecideSelection() {
     m_fwVersion.Assign(FormatFirmwareVersion(m_fwMajor, m_fwMinor));
     if (m_ports.m_journal != nullptr) {
         m_lastUpdate = m_ports.m_journal->Identified(m_printerName.str(), m_fwVersion.str());
+        if (m_lastUpdate.m_foundNow && m_ports.m_events != nullptr) {
+            m_ports.m_events->Report(kEventUpdateInterrupted, EEventType::Warning,
+                                     {m_printerName.str(), m_lastUpdate.m_time,
+                                      m_lastUpdate.m_firmware, m_lastUpdate.m_program});
+        }
     }
 
     m_noUpdatePossible = NoUpdateFlag(m_model.view(), m_fwVersion.view());

@@ -1,6 +1,7 @@
 // The update run: one firmware file sent to the selected printer as a flash job, ending through
 // exactly one of its exits with everything it obtained released.
 #include "app/CfuuDlg.h"
+#include "app/ClickEvent.h"
 #include "app/PathText.h"
 #include "catalogue/Checksum.h"
 #include "printer/DriverInterface.h"
@@ -149,6 +150,37 @@ void CfuuDlg::JournalRunEnded() {
 }
 
 void CfuuDlg::OnUpdateClicked() {
+    const std::string from = m_fwVersion.str();
+    RunClick();
+    ReportClickEnd(from);
+}
+
+void CfuuDlg::ReportClickEnd(const std::string& fromVersion) {
+    IEventLog* events = m_ports.m_events;
+    if (events == nullptr) {
+        return;
+    }
+    const CClickEvent event = ClickEvent(m_clickOutcome);
+    std::vector<std::string> strings;
+    switch (event.m_id) {
+    case kEventUpdateSucceeded:
+        strings = {m_printerName.str(), m_model.str(), fromVersion, m_targetVersion.str(),
+                   m_intermediateFileName.empty() ? "single" : "two-step"};
+        break;
+    case kEventUpdateFailed:
+        strings = {m_printerName.str(), m_model.str(),    fromVersion,     m_targetVersion.str(),
+                   event.m_outcome,     m_statusLines[0], m_statusLines[1]};
+        break;
+    default:
+        strings = {m_printerName.str(), event.m_outcome};
+        break;
+    }
+    strings.push_back(events->Program());
+    strings.push_back(events->Account());
+    events->Report(event.m_id, event.m_type, strings);
+}
+
+void CfuuDlg::RunClick() {
     m_clickOutcome = CClickOutcome{};
     const bool twoStepClick = m_twoStep != 0;
     // A two-step update sends the intermediate firmware first. A wait that ends ready clears
@@ -251,11 +283,11 @@ void CfuuDlg::ShowClickEnd(bool waited) {
         return;
     }
     const CEndLines lines = RunEndLines(outcome, step);
-    view.SetStatusText(1, lines.m_line1);
-    view.SetStatusText(2, lines.m_line2);
+    SetLine(1, lines.m_line1);
+    SetLine(2, lines.m_line2);
     if (step == EUpdateStep::Intermediate && !m_clickOutcome.m_sentEarlier) {
         // The first step failed before the printer got it: the next click starts there.
-        view.SetStatusText(3, kStepOneOfTwo);
+        SetLine(3, kStepOneOfTwo);
     }
     // Nothing went out whole, so nothing can be restarting: another try may follow at once.
     if (!JobWentOut(outcome)) {
@@ -299,9 +331,9 @@ void CfuuDlg::UpdateRun() {
     };
     const auto showLines = [&](const std::string& line1, const std::string& line2,
                                const std::string& line3) {
-        view.SetStatusText(1, line1);
-        view.SetStatusText(2, line2);
-        view.SetStatusText(3, line3);
+        SetLine(1, line1);
+        SetLine(2, line2);
+        SetLine(3, line3);
     };
 
     const bool libraryLoaded = m_hLibrary != nullptr;
@@ -330,7 +362,7 @@ void CfuuDlg::UpdateRun() {
     m_firmwareFolder = RemoveFileSpec(executablePath) + "\\";
     const char* fileName = m_fileName.c_str();
     if (m_twoStep != 0) {
-        view.SetStatusText(3, kStepOneOfTwo);
+        SetLine(3, kStepOneOfTwo);
         fileName = m_intermediateFileName.c_str();
     }
     const std::string path = m_firmwareFolder + fileName;
@@ -380,7 +412,7 @@ void CfuuDlg::UpdateRun() {
         m_runOutcome = ERunOutcome::FileRefused;
         ShowText(1, IDS_FILE_DAMAGED);
         ShowText(2, IDS_CONTACT_PROVIDER);
-        view.SetStatusText(3, "");
+        SetLine(3, "");
         releaseAll();
         return;
     }
@@ -444,8 +476,8 @@ void CfuuDlg::UpdateRun() {
 
     ShowText(2, IDS_WAITING_FOR_STATUS);
     if (m_twoStep == 0) {
-        view.SetStatusText(1, "");
-        view.SetStatusText(3, "");
+        SetLine(1, "");
+        SetLine(3, "");
     }
 
     std::uint8_t reply[kReplyBufferSize];

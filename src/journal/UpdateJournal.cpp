@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <utility>
 
 namespace sarnok {
@@ -142,6 +143,7 @@ void CUpdateJournal::RunEnded(ERunOutcome outcome) {
 
 CLastUpdate CUpdateJournal::Identified(const std::string& printer, const std::string& version) {
     Load();
+    std::vector<std::string> foundNow;
     for (std::size_t i = 0; i < m_runs.size(); ++i) {
         const CJournalEntry& entry = m_runs[i];
         if (entry.m_run.m_printer != printer || !entry.m_outcome.empty() ||
@@ -181,9 +183,15 @@ CLastUpdate CUpdateJournal::LastUpdate(const std::string& printer) const {
     if (told == nullptr) {
         return {};
     }
-    return {
-        true,           told->m_time, told->m_program, told->m_run.m_firmware, told->m_run.m_step,
-        told->m_outcome};
+    CLastUpdate update;
+    update.m_known = true;
+    update.m_id = told->m_id;
+    update.m_time = told->m_time;
+    update.m_program = told->m_program;
+    update.m_firmware = told->m_run.m_firmware;
+    update.m_step = told->m_run.m_step;
+    update.m_outcome = told->m_outcome;
+    return update;
 }
 
 bool CUpdateJournal::Runs(std::vector<CJournalEntry>* runs) {

@@ -24,12 +24,15 @@ struct CJournalRun {
 // A printer's last update as the journal tells it.
 struct CLastUpdate {
     bool m_known = false;
+    std::string m_id;
     std::string m_time; // when it started: UTC, ISO 8601
     std::string m_program;
     std::string m_firmware;
     std::string m_step;
     // The run's outcome word, "interrupted", "took", or empty while it is unfinished.
     std::string m_outcome;
+    // This identification was the one that found it interrupted.
+    bool m_foundNow = false;
     // Interrupted and not cleared since by a run that succeeded.
     bool Interrupted() const { return m_known && m_outcome == "interrupted"; }
 };

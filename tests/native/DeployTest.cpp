@@ -2,6 +2,7 @@
 // accepted, and which exit code a run's outcomes give.
 #include "DeployOptions.h"
 #include "LogRecord.h"
+#include "app/ClickEvent.h"
 
 #include <gtest/gtest.h>
 
@@ -116,39 +117,47 @@ TEST(DeployOptionsTest, OutcomesAndExitCodes) {
         bool m_clicked;
         CClickOutcome m_click;
         E m_outcome;
-        int m_exitCode; // of a run with this printer alone
+        int m_exitCode;       // of a run with this printer alone
+        unsigned m_event = 0; // the Event Log's id for a click's end
     };
     const std::vector<CCase> cases = {
-        {"one step taken", EDecision::Update, true, Click(ERunOutcome::ReplySuccess), E::Updated,
-         0},
+        {"one step taken", EDecision::Update, true, Click(ERunOutcome::ReplySuccess), E::Updated, 0,
+         1000},
         {"two steps taken", EDecision::TwoStep, true,
-         Click(ERunOutcome::ReplySuccess, EUpdateStep::Final, true), E::Updated, 0},
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Final, true), E::Updated, 0, 1000},
         {"reinstalled", EDecision::SameVersion, true, Click(ERunOutcome::ReplySuccess), E::Updated,
-         0},
+         0, 1000},
         {"latest firmware", EDecision::Current, false, {}, E::NothingToDo, 0},
         {"no entry", EDecision::NoFirmware, false, {}, E::NothingToDo, 0},
         {"same version declined", EDecision::SameVersion, false, {}, E::NothingToDo, 0},
         // Switched off at night: nothing was sent, and a later run may reach it.
         {"not identified", EDecision::Unreadable, false, {}, E::Busy, 1618},
         {"busy before sending", EDecision::Update, true, Click(ERunOutcome::PrinterNotReady),
-         E::Busy, 1618},
+         E::Busy, 1618, 1002},
         {"busy after the first step went out", EDecision::TwoStep, true,
-         Click(ERunOutcome::PrinterNotReady, EUpdateStep::Final, true), E::Failed, 1},
+         Click(ERunOutcome::PrinterNotReady, EUpdateStep::Final, true), E::Failed, 1, 1001},
         {"only the first step taken", EDecision::TwoStep, true,
-         Click(ERunOutcome::ReplySuccess, EUpdateStep::Intermediate, true), E::Failed, 1},
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Intermediate, true), E::Failed, 1, 1001},
         {"intermediate version never reported", EDecision::TwoStep, true,
-         Click(ERunOutcome::ReplySuccess, EUpdateStep::Intermediate, true, true), E::Failed, 1},
-        {"error reply", EDecision::Update, true, Click(ERunOutcome::ReplyError), E::Failed, 1},
-        {"no reply", EDecision::Update, true, Click(ERunOutcome::NoStatusReply), E::Failed, 1},
-        {"file refused", EDecision::Update, true, Click(ERunOutcome::FileRefused), E::Failed, 1},
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Intermediate, true, true), E::Failed, 1,
+         1001},
+        {"error reply", EDecision::Update, true, Click(ERunOutcome::ReplyError), E::Failed, 1,
+         1001},
+        {"no reply", EDecision::Update, true, Click(ERunOutcome::NoStatusReply), E::Failed, 1,
+         1001},
+        {"file refused", EDecision::Update, true, Click(ERunOutcome::FileRefused), E::Failed, 1,
+         1001},
         {"no driver library", EDecision::Update, true, Click(ERunOutcome::LibraryNotLoaded),
-         E::Failed, 1},
+         E::Failed, 1, 1001},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_what);
         const E outcome = PrinterOutcome(c.m_decision, c.m_clicked, c.m_click);
         EXPECT_EQ(outcome, c.m_outcome);
         EXPECT_EQ(ExitCodeFor({outcome}), c.m_exitCode);
+        if (c.m_clicked) {
+            EXPECT_EQ(ClickEvent(c.m_click).m_id, c.m_event);
+        }
         // Neither 3010 nor 1641: a printer's restart is not the workstation's.
         EXPECT_NE(ExitCodeFor({outcome}), 3010);
     }

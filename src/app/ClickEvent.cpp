@@ -1,0 +1,24 @@
+#include "app/ClickEvent.h"
+
+namespace sarnok {
+
+CClickEvent ClickEvent(const CClickOutcome& click) {
+    if (click.Updated()) {
+        return {kEventUpdateSucceeded, EEventType::Information, RunOutcomeWord(click.m_run)};
+    }
+    if (click.Busy()) {
+        return {kEventUpdateNotStarted, EEventType::Warning, "printer-busy"};
+    }
+    if (click.m_intermediateNotReported) {
+        return {kEventUpdateFailed, EEventType::Error, "intermediate-not-reported"};
+    }
+    if (click.m_printerNotResponding) {
+        return {kEventUpdateFailed, EEventType::Error, "not-responding"};
+    }
+    if (click.m_run == ERunOutcome::ReplySuccess && click.m_step == EUpdateStep::Intermediate) {
+        return {kEventUpdateFailed, EEventType::Error, "first-step-only"};
+    }
+    return {kEventUpdateFailed, EEventType::Error, RunOutcomeWord(click.m_run)};
+}
+
+} // namespace sarnok
