@@ -153,15 +153,21 @@ CLastUpdate CUpdateJournal::Identified(const std::string& printer, const std::st
         }
         // Its program is gone without saying how the run ended: what the printer reports now
         // tells whether the firmware took.
-        const CJson record = {
-            {"record", "checked"},
-            {"id", entry.m_id},
-            {"time", m_store.UtcNow()},
-            {"result", version == entry.m_run.m_firmware ? "took" : "interrupted"},
-            {"found", m_store.ToUtf8(version)}};
+        const bool took = version == entry.m_run.m_firmware;
+        const CJson record = {{"record", "checked"},
+                              {"id", entry.m_id},
+                              {"time", m_store.UtcNow()},
+                              {"result", took ? "took" : "interrupted"},
+                              {"found", m_store.ToUtf8(version)}};
+        if (!took) {
+            foundNow.push_back(entry.m_id);
+        }
         Write(Dump(record), false, "checked");
     }
-    return LastUpdate(printer);
+    CLastUpdate last = LastUpdate(printer);
+    last.m_foundNow = last.Interrupted() &&
+                      std::find(foundNow.begin(), foundNow.end(), last.m_id) != foundNow.end();
+    return last;
 }
 
 CLastUpdate CUpdateJournal::LastUpdate(const std::string& printer) const {

@@ -94,6 +94,8 @@ void WarnOfJournal(IDeployPlatform& platform, CDeployOutput* output) {
 }
 
 int Status(const CDeployOptions& options, IDeployPlatform& platform) {
+    // A run that identifies printers may settle an interrupted update and report it.
+    platform.PrepareEventSource();
     CDeployOutput output(nullptr, nullptr);
     CDeployTool tool(platform.Environment(), output, false);
     std::string why;
@@ -235,6 +237,7 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
                    " update" + (options.m_all ? " --all" : "") +
                    (options.m_reinstall ? " --reinstall" : ""));
     CCloseWatch closeWatch(platform, output);
+    platform.PrepareEventSource();
     CDeployTool tool(platform.Environment(), output, options.m_reinstall);
     output.SetElapsed([&tool] { return tool.Elapsed(); });
 
@@ -254,6 +257,11 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
     } else {
         if (end.m_error != EDeployError::Busy) {
             Warn(platform, why);
+        } else {
+            CEventForwarder& events = tool.Events();
+            events.Report(
+                kEventUpdateNotStarted, EEventType::Warning,
+                {"", "another program holds the update lock", events.Program(), events.Account()});
         }
         output.LogOnly(why,
                        end.m_error == EDeployError::Busy ? ELogType::Warning : ELogType::Error);
@@ -298,6 +306,18 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
                 end.m_exitCode == kExitOk           ? ELogType::Information
                 : end.m_exitCode == kExitRetryLater ? ELogType::Warning
                                                     : ELogType::Error);
+    CEventForwarder& events = tool.Events();
+    events.Report(kEventDeployRunEnded,
+                  end.m_exitCode == kExitOk           ? EEventType::Information
+                  : end.m_exitCode == kExitRetryLater ? EEventType::Warning
+                                                      : EEventType::Error,
+                  {std::to_string(end.m_exitCode), count(EPrinterOutcome::Updated),
+                   count(EPrinterOutcome::NothingToDo), count(EPrinterOutcome::Failed),
+                   count(EPrinterOutcome::Busy), events.Account()});
+    for (const unsigned id : events.TakeFailures()) {
+        output.LogOnly("warning: the Event Log did not take event " + std::to_string(id),
+                       ELogType::Warning);
+    }
     if (options.m_json) {
         std::fprintf(platform.Out(), "%s\n", tool.UpdateJson(reports, end).c_str());
     }

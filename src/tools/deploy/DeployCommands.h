@@ -53,6 +53,9 @@ public:
     // note is called, possibly on another thread, when the console is being closed or the
     // session ends: that cannot be deferred, and the process ends soon after.
     virtual void WatchConsoleClose(std::function<void(const std::string&)> note) = 0;
+    // Registers the Event Log source for this program where it may and must (see the message
+    // table); nothing to say when it cannot.
+    virtual void PrepareEventSource() = 0;
     // The workstation's update journal, also in Environment()'s ports; null when there is none
     // this program may use.
     virtual CUpdateJournal* Journal() = 0;

@@ -51,7 +51,25 @@ std::uint32_t CRememberingProfile::GetString(const char* section, const char* ke
 
 CDeployTool::CDeployTool(CDeployEnvironment environment, CDeployOutput& output, bool reinstall)
     : m_env(std::move(environment)), m_output(output), m_reinstall(reinstall),
-      m_startTick(m_env.m_clock.GetTickCount()) {}
+      m_startTick(m_env.m_clock.GetTickCount()), m_events(m_env.m_events) {}
+
+bool CEventForwarder::Report(unsigned id, EEventType type,
+                             const std::vector<std::string>& strings) {
+    if (m_events == nullptr) {
+        return true;
+    }
+    const bool taken = m_events->Report(id, type, strings);
+    if (!taken) {
+        m_failures.push_back(id);
+    }
+    return taken;
+}
+
+CPorts CDeployTool::PortsFor(IMainView& view) {
+    CPorts ports = m_env.m_ports(view);
+    ports.m_events = m_env.m_events != nullptr ? &m_events : nullptr;
+    return ports;
+}
 
 CConsoleView CDeployTool::MakeView(const std::string& printer) {
     return CConsoleView(m_env.m_texts, m_env.m_clock, m_startTick, m_output, printer, m_reinstall);
@@ -60,7 +78,7 @@ CConsoleView CDeployTool::MakeView(const std::string& printer) {
 EListing CDeployTool::ListPrinters() {
     CConsoleView view = MakeView("");
     view.m_echo = false;
-    CfuuDlg dlg(m_env.m_ports(view));
+    CfuuDlg dlg(PortsFor(view));
     const EDiscovery found = dlg.InitDialog();
     m_names = dlg.m_printerNames;
     m_ports = dlg.m_portNames;
@@ -123,7 +141,7 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
     // A fresh dialog, given the list the one discovery found: repeating the discovery for each
     // printer would open every printer once per printer listed, which sends nothing and decides
     // nothing, and makes the listing cost grow with the square of the printers.
-    const CPorts ports = m_env.m_ports(view);
+    const CPorts ports = PortsFor(view);
     if (!m_holdingLoader) {
         m_holdingLoader = std::make_unique<CHoldingLoader>(ports.m_loader);
         m_rememberingProfile = std::make_unique<CRememberingProfile>(ports.m_profile);
@@ -137,7 +155,8 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
                        .m_system = ports.m_system,
                        .m_profile = *m_rememberingProfile,
                        .m_digest = ports.m_digest,
-                       .m_journal = ports.m_journal});
+                       .m_journal = ports.m_journal,
+                       .m_events = ports.m_events});
     dlg.m_printerNames = m_names;
     dlg.m_portNames = m_ports;
     view.m_selected = static_cast<int>(index);
@@ -150,7 +169,7 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
 CPrinterReport CDeployTool::Update(std::size_t index) {
     CPrinterReport report;
     CConsoleView view = MakeView(m_names[index]);
-    CfuuDlg dlg(m_env.m_ports(view));
+    CfuuDlg dlg(PortsFor(view));
     if (!Rediscover(dlg, view, index, &report)) {
         m_output.Line(view.Stamp() + "is no longer in the printer list", ELogType::Error, true);
         report.m_outcome = EPrinterOutcome::Failed;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sarnok::deploy {
@@ -54,6 +55,24 @@ struct CDeployEnvironment {
     std::string m_version;
     // The workstation's update journal, also given in the ports; null: none.
     IUpdateJournal* m_journal = nullptr;
+    // The Windows Event Log; null: none.
+    IEventLog* m_events = nullptr;
+};
+
+// Passes events on to the Event Log and keeps the ids it did not take, for the log: reporting
+// never stops an update, but a lost event is worth a warning.
+class CEventForwarder : public IEventLog {
+public:
+    explicit CEventForwarder(IEventLog* events) : m_events(events) {}
+    bool Report(unsigned id, EEventType type, const std::vector<std::string>& strings) override;
+    std::string Program() override { return m_events != nullptr ? m_events->Program() : ""; }
+    std::string Account() override { return m_events != nullptr ? m_events->Account() : ""; }
+    // The ids not taken since the last call.
+    std::vector<unsigned> TakeFailures() { return std::exchange(m_failures, {}); }
+
+private:
+    IEventLog* m_events;
+    std::vector<unsigned> m_failures;
 };
 
 // How a run ended, for its JSON document.
@@ -122,9 +141,13 @@ public:
     std::string UpdateJson(const std::vector<CPrinterReport>& reports, const CRunEnd& end) const;
     // The discovery's status lines, which say why the list could not be read.
     const std::array<std::string, 3>& ListingLines() const { return m_listingLines; }
+    // The Event Log as this tool's dialogs report to it.
+    CEventForwarder& Events() { return m_events; }
 
 private:
     CConsoleView MakeView(const std::string& printer);
+    // A fresh dialog's ports, reporting through this tool's forwarder.
+    CPorts PortsFor(IMainView& view);
     // A fresh dialog's discovery; false when the list is not the one listed at the start.
     bool Rediscover(CfuuDlg& dlg, CConsoleView& view, std::size_t index, CPrinterReport* report);
     void Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinterReport* report);
@@ -138,6 +161,7 @@ private:
     std::unique_ptr<CHoldingLoader> m_holdingLoader;
     std::unique_ptr<CRememberingProfile> m_rememberingProfile;
     std::array<std::string, 3> m_listingLines;
+    CEventForwarder m_events;
 };
 
 } // namespace sarnok::deploy

@@ -1,5 +1,7 @@
 #include "LogRecord.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace sarnok::deploy {
@@ -59,6 +61,17 @@ std::string RotatedLogName(const std::string& path) {
         rotated.back() = '_';
     }
     return rotated;
+}
+
+bool SourceNeedsRegistration(const std::optional<std::string>& registeredFile,
+                             const std::string& ownPath) {
+    if (!registeredFile || registeredFile->size() != ownPath.size()) {
+        return true;
+    }
+    return !std::equal(ownPath.begin(), ownPath.end(), registeredFile->begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    });
 }
 
 } // namespace sarnok::deploy

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,5 +40,11 @@ inline constexpr std::uint64_t kLogRotateSize = 1024 * 1024;
 // The name a full log is renamed to, as Configuration Manager names its own: the last character
 // replaced by '_' (SarnokDeploy.log, SarnokDeploy.lo_).
 std::string RotatedLogName(const std::string& path);
+
+// The Event Log source is registered, naming this program as its message file, when its key
+// names no file (missing) or another one than ownPath. Paths compare as Windows compares them,
+// without regard to ASCII case.
+bool SourceNeedsRegistration(const std::optional<std::string>& registeredFile,
+                             const std::string& ownPath);
 
 } // namespace sarnok::deploy

@@ -4,6 +4,8 @@
 #include "DeployCommands.h"
 #include "Win32Clock.h"
 #include "Win32Digest.h"
+#include "Win32EventLog.h"
+#include "Win32EventSource.h"
 #include "Win32FirmwareFile.h"
 #include "Win32JournalStore.h"
 #include "Win32LibraryLoader.h"
@@ -146,6 +148,13 @@ public:
 
     bool StatusLibraryLoaded() override { return true; }
 
+    void PrepareEventSource() override {
+        std::string path;
+        if (m_system.GetExecutablePath(&path)) {
+            deploy::RegisterEventSourceFor(path);
+        }
+    }
+
     CUpdateJournal* Journal() override { return nullptr; }
 
     bool InterruptRequested() override { return false; }
@@ -234,6 +243,7 @@ private:
     CWin32ProfileReader m_profile;
     CWin32Digest m_digest;
     CUpdateLock m_lock;
+    CWin32EventLog m_events{"SarnokDeploy"};
 };
 
 } // namespace

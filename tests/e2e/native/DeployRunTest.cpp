@@ -355,5 +355,104 @@ TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) 
     EXPECT_EQ(RunConsole(fresh, {"history"}).m_exitCode, 2);
 }
 
+// What reaches the Event Log from an update: one event for each click's end, the lock held, an
+// interrupted update found, and the run's end.
+TEST(DeployRunTest, EveryUpdateEndsInTheEventLog) {
+    const struct {
+        const char* m_what;
+        std::string m_scenario;
+        std::vector<std::string> m_args;
+        std::vector<unsigned> m_ids;
+        std::vector<std::string> m_first; // the first event's strings
+        bool m_lockTaken;
+        bool m_cutRun;
+        bool m_logTakes;
+    } cases[] = {
+        {"updated",
+         kCardA,
+         {"update", "--all"},
+         {1000, 1004},
+         {"Card A", "Tavik Series", "27.10", "32.29", "single", "SarnokDeploy",
+          "NT AUTHORITY\\SYSTEM"},
+         false,
+         false,
+         true},
+        {"the lock taken",
+         kCardA,
+         {"update", "--all"},
+         {1002, 1004},
+         {"", "another program holds the update lock", "SarnokDeploy", "NT AUTHORITY\\SYSTEM"},
+         true,
+         false,
+         true},
+        {"busy before anything was sent",
+         kCardA + "polling = never-settles\n",
+         {"update", "--all"},
+         {1002, 1004},
+         {"Card A", "printer-busy", "SarnokDeploy", "NT AUTHORITY\\SYSTEM"},
+         false,
+         false,
+         true},
+        {"an interrupted update found by status",
+         kCardA,
+         {"status"},
+         {1003},
+         {"Card A", "2026-12-10T07:00:00Z", "32.29", "Sarnok"},
+         false,
+         true,
+         true},
+        {"the Event Log takes nothing",
+         kCardA,
+         {"update", "--all"},
+         {1000, 1004},
+         {},
+         false,
+         false,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        CSimRig rig(c.m_scenario);
+        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+        rig.Catalogue("27.10", "Version", "32.29");
+        CSimDeployPlatform platform(rig, rig.m_profile);
+        platform.m_catalogue = kCatalogueBytes;
+        if (c.m_lockTaken) {
+            platform.m_lock = deploy::ELockAnswer::Taken;
+        }
+        if (c.m_cutRun) {
+            platform.m_journalStore.m_current = kCutRun;
+        }
+        platform.m_events.m_takes = c.m_logTakes;
+        const std::string logPath = ::testing::TempDir() + "events.log";
+        std::remove(logPath.c_str());
+        std::vector<std::string> args = c.m_args;
+        if (args[0] == "update") {
+            args.insert(args.end(), {"--log", logPath});
+        }
+        RunConsole(platform, args);
+
+        std::vector<unsigned> ids;
+        for (const auto& event : platform.m_events.m_events) {
+            ids.push_back(event.m_id);
+        }
+        EXPECT_EQ(ids, c.m_ids);
+        EXPECT_EQ(platform.m_registrations, 1);
+        if (!c.m_first.empty() && !ids.empty()) {
+            EXPECT_EQ(platform.m_events.m_events[0].m_strings, c.m_first);
+        }
+        if (!c.m_logTakes) {
+            std::FILE* log = std::fopen(logPath.c_str(), "rb");
+            ASSERT_NE(log, nullptr);
+            const std::string text = ReadBack(log);
+            std::fclose(log);
+            EXPECT_NE(text.find("warning: the Event Log did not take event 1000"),
+                      std::string::npos);
+            EXPECT_NE(text.find("type=\"2\""), std::string::npos);
+        }
+    }
+}
+
 } // namespace
 } // namespace sarnok::e2e

@@ -25,7 +25,8 @@ deploy::CDeployEnvironment CSimDeployPlatform::Environment() {
             m_rig.m_clock,
             [](const std::string& text) { return text; },
             m_version,
-            Journal()};
+            Journal(),
+            &m_events};
 }
 
 bool CSimDeployPlatform::CatalogueReadable(std::string* path) {

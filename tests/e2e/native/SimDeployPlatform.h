@@ -34,6 +34,7 @@ public:
     void WatchConsoleClose(std::function<void(const std::string&)> note) override {
         m_closeNote = std::move(note);
     }
+    void PrepareEventSource() override { ++m_registrations; }
     CUpdateJournal* Journal() override { return m_journalOn ? &m_journal : nullptr; }
     std::FILE* Out() override { return m_out; }
     std::FILE* Err() override { return m_err; }
@@ -50,6 +51,9 @@ public:
     // The journal in memory: its files, and whether this run has one.
     test::CFakeJournalStore m_journalStore;
     bool m_journalOn = true;
+    // The Event Log: every event reported, and whether it takes them.
+    test::CFakeEventLog m_events;
+    int m_registrations = 0;
 
 private:
     CSimRig& m_rig;

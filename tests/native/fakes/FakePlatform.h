@@ -7,6 +7,7 @@
 #include "fakes/FakeSpooler.h"
 #include "fakes/FakeStatusLibrary.h"
 #include "fakes/FakeView.h"
+#include "ports/EventLog.h"
 #include "ports/JournalStore.h"
 
 #include <cstdint>
@@ -163,6 +164,25 @@ public:
     std::string m_processStarted = "1";
     std::set<std::string> m_running; // "pid@started" of processes still running
     unsigned m_minute = 0;
+};
+
+// The Event Log: what was reported, in order.
+class CFakeEventLog : public IEventLog {
+public:
+    struct CEvent {
+        unsigned m_id;
+        EEventType m_type;
+        std::vector<std::string> m_strings;
+    };
+    bool Report(unsigned id, EEventType type, const std::vector<std::string>& strings) override {
+        m_events.push_back({id, type, strings});
+        return m_takes;
+    }
+    std::string Program() override { return "SarnokDeploy"; }
+    std::string Account() override { return "NT AUTHORITY\\SYSTEM"; }
+
+    std::vector<CEvent> m_events;
+    bool m_takes = true;
 };
 
 // Everything a CfuuDlg needs, faked, with the dialog built on top.

@@ -1,0 +1,53 @@
+#include "Win32EventLog.h"
+
+#include "Win32JournalStore.h"
+
+#include <vector>
+
+namespace sarnok::win32 {
+
+namespace {
+
+WORD EventType(EEventType type) {
+    switch (type) {
+    case EEventType::Information:
+        return EVENTLOG_INFORMATION_TYPE;
+    case EEventType::Warning:
+        return EVENTLOG_WARNING_TYPE;
+    case EEventType::Error:
+        return EVENTLOG_ERROR_TYPE;
+    }
+    return EVENTLOG_INFORMATION_TYPE;
+}
+
+} // namespace
+
+CWin32EventLog::~CWin32EventLog() {
+    if (m_hSource != nullptr) {
+        ::DeregisterEventSource(m_hSource);
+    }
+}
+
+bool CWin32EventLog::Report(unsigned id, EEventType type, const std::vector<std::string>& strings) {
+    if (m_hSource == nullptr) {
+        m_hSource = ::RegisterEventSourceA(nullptr, kEventSourceName);
+        if (m_hSource == nullptr) {
+            return false;
+        }
+    }
+    std::vector<const char*> texts;
+    for (const std::string& text : strings) {
+        texts.push_back(text.c_str());
+    }
+    return ::ReportEventA(m_hSource, EventType(type), 0, id, nullptr,
+                          static_cast<WORD>(texts.size()), 0, texts.data(), nullptr) != FALSE;
+}
+
+std::string CWin32EventLog::Account() {
+    if (m_account.empty()) {
+        m_account = ProcessAccountName();
+    }
+    return m_account;
+}
+
+} // namespace sarnok::win32
