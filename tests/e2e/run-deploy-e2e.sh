@@ -28,6 +28,10 @@ arguments=${arguments//@SHA@/$sha}
 checks=${checks//@SHA@/$sha}
 # A workstation without the maker's software: no status library beside the programs.
 [[ "$checks" == *no-status-library* ]] && rm -f "$run/ORN_API.dll"
+# A log that has reached its limit before the run: 1 MiB of older lines.
+if [[ "$checks" == *big-log* ]]; then
+    head -c 1048576 /dev/zero | tr '\0' 'x' >"$run/deploy.log"
+fi
 
 failures=0
 fail() {
@@ -52,11 +56,15 @@ offset=$(od -An -tu4 -j60 -N4 "$run/SarnokDeploy.exe" | tr -d ' ')
 if [ "$(od -An -tx2 -j$((offset + 4)) -N2 "$run/SarnokDeploy.exe" | tr -d ' ')" = 8664 ]; then
     cmd=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cmd.exe
 fi
-(cd "$run" && "$wine_run" "$cmd" /c deploy.bat \
+# What would reach the Event Log: Wine's ReportEvent prints each event on its eventlog channel.
+# The event's id is in the advapi channel's note of the call, its strings on the eventlog channel.
+(cd "$run" && WINEDEBUG=-all,+eventlog,fixme+advapi "$wine_run" "$cmd" /c deploy.bat \
     >"$run/deploy.out" 2>"$run/deploy.err") || true
 code=$(tr -d '\r\n ' <"$run/exit-code.txt" 2>/dev/null || echo none)
 echo "SarnokDeploy.exe $arguments -> exit $code in $(($(date +%s) - started)) s"
-cat "$run/deploy.out" "$run/deploy.err"
+cat "$run/deploy.out"
+grep -vE ':eventlog:|:advapi:' "$run/deploy.err" || true
+grep -E 'ReportEvent' "$run/deploy.err" || true
 [ "$code" = "$want" ] || fail "exit code $code, expected $want"
 
 if [ -n "$dialog" ]; then
@@ -78,6 +86,39 @@ for item in "${items[@]}"; do
         job:*) grep -qF -- "${item#job:}" "$log" || fail "job log lacks: ${item#job:}" ;;
         nojob:*) grep -qF -- "${item#nojob:}" "$log" && fail "job log has: ${item#nojob:}" ;;
         noout) [ -s "$run/deploy.out" ] && fail "stdout is not empty" ;;
+        event:*)
+            # Wine notes the call with its arguments in hexadecimal, the id fourth.
+            id=${item#event:}
+            grep -E "ReportEventW \(" "$run/deploy.err" |
+                grep -qiE "^[^,]*,[^,]*,[^,]*,0x0*$(printf '%x' "$id")," ||
+                fail "no event $id on the eventlog channel"
+            ;;
+        source-key)
+            # The console registered the Event Log source with its own path.
+            grep -i -A3 -F 'EventLog\\Application\\Brelwin Card Printer Firmware]' "$WINEPREFIX/system.reg" |
+                grep -qiF 'SarnokDeploy.exe' || fail "the event source key does not name SarnokDeploy.exe"
+            ;;
+        cmtrace)
+            /usr/bin/python3 - "$run/deploy.log" <<'PY' || fail "a log line is not a CMTrace record"
+import re, sys
+record = re.compile(r'<!\[LOG\[(.*)\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}[+-]\d+" '
+                    r'date="\d\d-\d\d-\d{4}" component="SarnokDeploy" context="[^"]*" '
+                    r'type="[123]" thread="\d+" file="">')
+lines = open(sys.argv[1], "rb").read().decode("cp1252").split("\r\n")
+assert lines[-1] == "", "the log does not end with CR LF"
+for line in lines[:-1]:
+    assert record.fullmatch(line), line
+print(len(lines) - 1, "records")
+PY
+            ;;
+        cmtrace-error:*)
+            text=${item#cmtrace-error:}
+            grep -F -- "$text" "$run/deploy.log" | grep -q 'type="3"' || fail "not an error record: $text"
+            ;;
+        rotated)
+            [ "$(stat -c %s "$run/deploy.lo_" 2>/dev/null || echo 0)" -eq 1048576 ] || fail "no deploy.lo_ of 1 MiB"
+            [ "$(stat -c %s "$run/deploy.log")" -lt 1048576 ] || fail "deploy.log was not started anew"
+            ;;
         json:*)
             # json:KEY=VALUE: the document's KEY is VALUE, read as JSON (null, a number) or
             # else as a string.
@@ -115,7 +156,7 @@ if kind == "json-update":
 print(json.dumps(printers[0]))
 PY
             ;;
-        dialog-open|no-status-library) ;;
+        dialog-open|no-status-library|big-log) ;;
         *) fail "unknown check: $item" ;;
     esac
 done

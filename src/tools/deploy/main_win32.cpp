@@ -58,6 +58,23 @@ std::string AnsiToUtf8(const std::string& text) {
     return utf8;
 }
 
+// A log that has reached its limit becomes the older log, as Configuration Manager keeps its
+// own: SarnokDeploy.log is renamed to SarnokDeploy.lo_, replacing the one before. A log that
+// cannot be renamed is appended to as it is.
+void RotateFullLog(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == FALSE ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return;
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (size >= deploy::kLogRotateSize) {
+        ::MoveFileExA(path.c_str(), deploy::RotatedLogName(path).c_str(),
+                      MOVEFILE_REPLACE_EXISTING);
+    }
+}
+
 // The machine's ProgramData folder from the shell, in the 8-bit code page; empty when unknown.
 std::string ProgramDataFolder() {
     PWSTR path = nullptr;
@@ -98,7 +115,8 @@ public:
                 m_clock,
                 AnsiToUtf8,
                 Version(),
-                Journal()};
+                Journal(),
+                &m_events};
     }
 
     bool CatalogueReadable(std::string* path) override {
@@ -179,6 +197,7 @@ public:
             }
             *path = folder + "\\" + kLogName;
         }
+        RotateFullLog(*path);
         std::FILE* log = std::fopen(path->c_str(), "ab");
         if (log == nullptr) {
             *why = "cannot open the log " + *path;
