@@ -9,9 +9,9 @@
 #include "Win32FirmwareFile.h"
 #include "Win32JournalStore.h"
 #include "Win32LibraryLoader.h"
+#include "Win32LoadedStatusLibrary.h"
 #include "Win32ProfileReader.h"
 #include "Win32Spooler.h"
-#include "Win32StatusLibrary.h"
 #include "Win32SystemServices.h"
 #include "Win32UpdateLock.h"
 #include "Win32VersionApi.h"
@@ -164,7 +164,7 @@ public:
         return deploy::ELockAnswer::Unavailable;
     }
 
-    bool StatusLibraryLoaded() override { return true; }
+    bool StatusLibraryLoaded() override { return m_statusLibrary.Loaded(); }
 
     void PrepareEventSource() override {
         std::string path;
@@ -254,7 +254,7 @@ private:
     }
 
     CWin32Spooler m_spooler;
-    CWin32StatusLibrary m_statusLibrary;
+    CWin32LoadedStatusLibrary m_statusLibrary;
     CWin32LibraryLoader m_loader;
     CWin32FirmwareFile m_files;
     CWin32Clock m_clock;
@@ -271,6 +271,9 @@ int main(int argc, char** argv) {
     // As in the dialog: the current folder leaves the library search path before any library
     // is loaded by name.
     ::SetDllDirectoryA("");
+    // Nobody is there to answer a system error box: a missing disk or a crash must end the run
+    // with its exit code, not wait for a click.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     CWin32DeployPlatform platform;
     return deploy::RunDeploy(std::vector<std::string>(argv + 1, argv + argc), platform);
 }
