@@ -22,7 +22,10 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,6 +92,31 @@ std::string ProgramDataFolder() {
     }
     ::CoTaskMemFree(path);
     return result;
+}
+
+// Ctrl+C and Ctrl+Break wait until the printer being updated has its click ended: the console
+// asks between printers. Closing the console cannot wait past Windows' limit; it is logged.
+std::atomic<bool> g_interrupted{false};
+std::mutex g_closeNoteLock;
+std::function<void(const std::string&)> g_closeNote;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        g_interrupted = true;
+        return TRUE;
+    case CTRL_CLOSE_EVENT: {
+        const std::lock_guard<std::mutex> guard(g_closeNoteLock);
+        if (g_closeNote) {
+            g_closeNote("the console window is being closed");
+        }
+        return FALSE;
+    }
+    default:
+        // A user logging off must not end an update that SYSTEM runs.
+        return event == CTRL_LOGOFF_EVENT ? TRUE : FALSE;
+    }
 }
 
 class CWin32DeployPlatform : public deploy::IDeployPlatform {
@@ -175,9 +203,12 @@ public:
 
     CUpdateJournal* Journal() override { return nullptr; }
 
-    bool InterruptRequested() override { return false; }
+    bool InterruptRequested() override { return g_interrupted.load(); }
 
-    void WatchConsoleClose(std::function<void(const std::string&)>) override {}
+    void WatchConsoleClose(std::function<void(const std::string&)> note) override {
+        const std::lock_guard<std::mutex> guard(g_closeNoteLock);
+        g_closeNote = std::move(note);
+    }
 
     std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) override {
         if (!option.empty()) {
@@ -274,6 +305,7 @@ int main(int argc, char** argv) {
     // Nobody is there to answer a system error box: a missing disk or a crash must end the run
     // with its exit code, not wait for a click.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     CWin32DeployPlatform platform;
     return deploy::RunDeploy(std::vector<std::string>(argv + 1, argv + argc), platform);
 }
