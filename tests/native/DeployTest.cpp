@@ -2,9 +2,13 @@
 // accepted, and which exit code a run's outcomes give.
 #include "DeployOptions.h"
 #include "LogRecord.h"
+#include "TrustedFolders.h"
 #include "app/ClickEvent.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <regex>
 
 namespace sarnok::deploy {
 namespace {
@@ -201,6 +205,169 @@ TEST(DeployOptionsTest, LogRecordsAreOneCmTraceLineEach) {
     EXPECT_EQ(RotatedLogName("C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.log"),
               "C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.lo_");
     EXPECT_EQ(RotatedLogName("deploy.txt"), "deploy.tx_");
+}
+
+// ProgramData as a user may have left it.
+class CFakeFolders : public ISecureFolders {
+public:
+    CPathFacts Inspect(const std::string& path) override {
+        const auto it = m_paths.find(path);
+        return it == m_paths.end() ? CPathFacts{} : it->second;
+    }
+    bool CreateFolder(const std::string& path, const std::string& sddl) override {
+        if (m_paths.count(path) != 0) {
+            return false;
+        }
+        m_created.push_back(path + " " + sddl);
+        m_paths[path] = {true, true, false, EOwner::System};
+        return true;
+    }
+    bool ProtectFolder(const std::string& path, const std::string& sddl) override {
+        m_protected.push_back(path + " " + sddl);
+        return true;
+    }
+    std::FILE* OpenAppend(const std::string&, CFileFacts* facts) override {
+        *facts = m_file;
+        m_opened = std::tmpfile();
+        return m_opened;
+    }
+
+    std::map<std::string, CPathFacts> m_paths;
+    CFileFacts m_file{true, false, 1};
+    std::vector<std::string> m_created;
+    std::vector<std::string> m_protected;
+    std::FILE* m_opened = nullptr;
+};
+
+// What a descriptor lets each trustee do: "P" protected, and per trustee the access of the
+// ACEs that reach files ("OI" without or with "IO").
+struct CGrants {
+    bool m_protected = false;
+    std::map<std::string, unsigned long> m_files;
+    std::map<std::string, unsigned long> m_folders;
+};
+
+CGrants Grants(const std::string& sddl) {
+    CGrants grants;
+    grants.m_protected = sddl.rfind("D:P(", 0) == 0;
+    const std::regex ace(R"(\(A;([A-Z]*);([0-9A-Za-z]+);;;([A-Z]{2})\))");
+    for (auto it = std::sregex_iterator(sddl.begin(), sddl.end(), ace);
+         it != std::sregex_iterator(); ++it) {
+        const std::string flags = (*it)[1];
+        const std::string right = (*it)[2];
+        const unsigned long mask = right == "FA" ? 0x1f01ffUL : std::stoul(right, nullptr, 16);
+        if (flags.find("IO") == std::string::npos) {
+            grants.m_folders[(*it)[3]] |= mask;
+        }
+        if (flags.find("OI") != std::string::npos) {
+            grants.m_files[(*it)[3]] |= mask;
+        }
+    }
+    return grants;
+}
+
+TEST(DeployOptionsTest, FoldersSystemWritesAreTheAdministratorsAlone) {
+    const std::string base = "C:\\ProgramData";
+    const std::string brelwin = base + "\\Brelwin";
+    const std::string logs = brelwin + "\\Logs";
+    const CPathFacts admins{true, true, false, EOwner::Administrators};
+    const CPathFacts system{true, true, false, EOwner::System};
+    const struct {
+        const char* m_what;
+        std::map<std::string, CPathFacts> m_before;
+        bool m_used;
+        std::size_t m_created;
+        std::size_t m_protected;
+    } cases[] = {
+        {"nothing there yet", {}, true, 2, 0},
+        // Made by the previous release with ProgramData's ACL: the DACL is set again.
+        {"made before by SYSTEM", {{brelwin, system}, {logs, admins}}, true, 0, 2},
+        {"made first by a user", {{brelwin, {true, true, false, EOwner::Other}}}, false, 0, 0},
+        {"made by the account running the console",
+         {{brelwin, {true, true, false, EOwner::ThisAccount}}},
+         true,
+         1,
+         1},
+        {"Logs a junction",
+         {{brelwin, system}, {logs, {true, true, true, EOwner::System}}},
+         false,
+         0,
+         1},
+        {"Logs a file",
+         {{brelwin, system}, {logs, {true, false, false, EOwner::System}}},
+         false,
+         0,
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        CFakeFolders folders;
+        folders.m_paths = c.m_before;
+        std::string why;
+        const auto path =
+            TrustedFolder(folders, base, {"Brelwin", "Logs"}, kProtectedFolderSddl, &why);
+        EXPECT_EQ(path.has_value(), c.m_used) << why;
+        EXPECT_EQ(path.value_or(""), c.m_used ? logs : "");
+        EXPECT_EQ(why.empty(), c.m_used);
+        EXPECT_EQ(folders.m_created.size(), c.m_created);
+        EXPECT_EQ(folders.m_protected.size(), c.m_protected);
+        for (const std::string& made : folders.m_created) {
+            EXPECT_EQ(made.substr(made.find(' ') + 1), kProtectedFolderSddl);
+        }
+    }
+
+    // The journal's folder: the same, and its files take appends from Authenticated Users.
+    CFakeFolders folders;
+    std::string why;
+    ASSERT_TRUE(TrustedFolder(folders, base, {"Brelwin", "History"}, kJournalFolderSddl, &why));
+    EXPECT_EQ(folders.m_created.back(), brelwin + "\\History " + kJournalFolderSddl);
+
+    constexpr unsigned long kWrites = 0x2 | 0x10 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x40;
+    constexpr unsigned long kAppend = 0x4;
+    for (const char* sddl : {kProtectedFolderSddl, kJournalFolderSddl}) {
+        SCOPED_TRACE(sddl);
+        const CGrants grants = Grants(sddl);
+        EXPECT_TRUE(grants.m_protected);
+        EXPECT_EQ(grants.m_folders.at("SY"), 0x1f01ffUL);
+        EXPECT_EQ(grants.m_folders.at("BA"), 0x1f01ffUL);
+        for (const char* user : {"BU", "AU"}) {
+            if (grants.m_files.count(user) == 0) {
+                continue;
+            }
+            // Neither folder nor file may be changed, created in or deleted by a user.
+            EXPECT_EQ(grants.m_folders.at(user) & (kWrites | kAppend), 0UL) << user;
+            EXPECT_EQ(grants.m_files.at(user) & kWrites, 0UL) << user;
+        }
+        for (const auto& [trustee, mask] : grants.m_files) {
+            EXPECT_TRUE(trustee == "SY" || trustee == "BA" || trustee == "BU" || trustee == "AU")
+                << trustee;
+        }
+    }
+    EXPECT_EQ(Grants(kProtectedFolderSddl).m_files.count("AU"), 0u);
+    EXPECT_EQ(Grants(kJournalFolderSddl).m_files.at("AU") & kAppend, kAppend);
+
+    // The log itself: a plain file with one name, or nothing is written.
+    const struct {
+        const char* m_what;
+        CFileFacts m_facts;
+        bool m_opened;
+    } files[] = {
+        {"a plain file", {true, false, 1}, true},
+        {"a second name of another file", {true, false, 2}, false},
+        {"a symbolic link", {true, true, 1}, false},
+        {"a folder", {false, false, 1}, false},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.m_what);
+        CFakeFolders folder;
+        folder.m_file = f.m_facts;
+        std::string problem;
+        std::FILE* log = OpenTrustedAppend(folder, logs + "\\SarnokDeploy.log", &problem);
+        EXPECT_EQ(log != nullptr, f.m_opened) << problem;
+        if (log != nullptr) {
+            std::fclose(log);
+        }
+    }
 }
 
 } // namespace

@@ -29,7 +29,7 @@ HANDLE OpenPlain(const std::string& path, DWORD access, DWORD disposition) {
 }
 
 bool ReadWhole(const std::string& path, std::string* text) {
-    HANDLE file = OpenPlain(path, GENERIC_READ, OPEN_EXISTING);
+    HANDLE file = OpenPlain(path, GENERIC_READ | FILE_READ_ATTRIBUTES, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -79,7 +79,7 @@ std::optional<std::string> CWin32JournalStore::Read() {
 bool CWin32JournalStore::Append(const std::string& line, bool flush) {
     // Opened for each record: a file renamed by another program's rotation is never written
     // under its old name. Append access alone writes at the end, whoever else appends.
-    HANDLE file = OpenPlain(Current(), FILE_APPEND_DATA | SYNCHRONIZE,
+    HANDLE file = OpenPlain(Current(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                             m_create ? OPEN_ALWAYS : OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         return false;

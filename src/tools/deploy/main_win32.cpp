@@ -2,6 +2,7 @@
 // Intune, Configuration Manager and scripts. The same core and Win32 adapters as Sarnok.exe; the
 // texts come from this program's own copy of the string table.
 #include "DeployCommands.h"
+#include "TrustedFolders.h"
 #include "Win32Clock.h"
 #include "Win32Digest.h"
 #include "Win32EventLog.h"
@@ -11,6 +12,7 @@
 #include "Win32LibraryLoader.h"
 #include "Win32LoadedStatusLibrary.h"
 #include "Win32ProfileReader.h"
+#include "Win32SecureFolders.h"
 #include "Win32Spooler.h"
 #include "Win32SystemServices.h"
 #include "Win32UpdateLock.h"
@@ -25,6 +27,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,7 +39,6 @@ using namespace sarnok;
 using namespace sarnok::win32;
 
 constexpr const char* kCatalogueName = "firmwareInfo.ini";
-constexpr const char* kLogFolders[] = {"Brelwin", "Logs"};
 constexpr const char* kLogName = "SarnokDeploy.log";
 
 std::string LoadResourceString(unsigned id) {
@@ -136,8 +138,16 @@ public:
 
     deploy::CDeployEnvironment Environment() override {
         return {[this](IMainView& view) {
-                    return CPorts{view,    m_spooler, m_statusLibrary, m_loader, m_files,
-                                  m_clock, m_system,  m_profile,       &m_digest};
+                    return CPorts{.m_view = view,
+                                  .m_spooler = m_spooler,
+                                  .m_statusLibrary = m_statusLibrary,
+                                  .m_loader = m_loader,
+                                  .m_files = m_files,
+                                  .m_clock = m_clock,
+                                  .m_system = m_system,
+                                  .m_profile = m_profile,
+                                  .m_digest = &m_digest,
+                                  .m_journal = Journal()};
                 },
                 LoadResourceString,
                 m_clock,
@@ -201,7 +211,25 @@ public:
         }
     }
 
-    CUpdateJournal* Journal() override { return nullptr; }
+    CUpdateJournal* Journal() override {
+        if (!m_journalTried) {
+            m_journalTried = true;
+            const std::string base = ProgramDataFolder();
+            std::string problem = "the ProgramData folder is unknown";
+            const auto folder = base.empty()
+                                    ? std::nullopt
+                                    : deploy::TrustedFolder(m_folders, base, {"Brelwin", "History"},
+                                                            deploy::kJournalFolderSddl, &problem);
+            if (folder) {
+                m_journalStore = std::make_unique<CWin32JournalStore>(*folder, true);
+                m_journal = std::make_unique<CUpdateJournal>(*m_journalStore, "SarnokDeploy", true);
+            } else {
+                std::fprintf(stderr, "SarnokDeploy: warning: %s; no update journal\n",
+                             problem.c_str());
+            }
+        }
+        return m_journal.get();
+    }
 
     bool InterruptRequested() override { return g_interrupted.load(); }
 
@@ -212,26 +240,31 @@ public:
 
     std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) override {
         if (!option.empty()) {
+            // The administrator's own choice, opened as given.
             *path = option;
-        } else {
-            std::string folder = ProgramDataFolder();
-            if (folder.empty()) {
-                *path = std::string("ProgramData\\") + kLogFolders[0] + "\\" + kLogFolders[1] +
-                        "\\" + kLogName;
-                *why = "the ProgramData folder is unknown; no log " + *path;
-                return nullptr;
+            RotateFullLog(*path);
+            std::FILE* log = std::fopen(path->c_str(), "ab");
+            if (log == nullptr) {
+                *why = "cannot open the log " + *path;
             }
-            for (const char* name : kLogFolders) {
-                folder += "\\";
-                folder += name;
-                ::CreateDirectoryA(folder.c_str(), nullptr);
-            }
-            *path = folder + "\\" + kLogName;
+            return log;
+        }
+        const std::string base = ProgramDataFolder();
+        *path = (base.empty() ? std::string("ProgramData") : base) + "\\Brelwin\\Logs\\" + kLogName;
+        if (base.empty()) {
+            *why = "the ProgramData folder is unknown; no log " + *path;
+            return nullptr;
+        }
+        std::string problem;
+        if (!deploy::TrustedFolder(m_folders, base, {"Brelwin", "Logs"},
+                                   deploy::kProtectedFolderSddl, &problem)) {
+            *why = problem + "; no default log";
+            return nullptr;
         }
         RotateFullLog(*path);
-        std::FILE* log = std::fopen(path->c_str(), "ab");
+        std::FILE* log = deploy::OpenTrustedAppend(m_folders, *path, &problem);
         if (log == nullptr) {
-            *why = "cannot open the log " + *path;
+            *why = problem + "; no default log";
         }
         return log;
     }
@@ -294,6 +327,10 @@ private:
     CWin32Digest m_digest;
     CUpdateLock m_lock;
     CWin32EventLog m_events{"SarnokDeploy"};
+    CWin32SecureFolders m_folders;
+    bool m_journalTried = false;
+    std::unique_ptr<CWin32JournalStore> m_journalStore;
+    std::unique_ptr<CUpdateJournal> m_journal;
 };
 
 } // namespace
