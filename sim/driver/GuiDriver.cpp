@@ -295,6 +295,19 @@ public:
             }
             return true;
         }
+        if (verb == "squat-lock" && w.size() == 2) {
+            // An event, not a mutex, under the update lock's name, as any user can make one.
+            HANDLE squat =
+                CreateEventA(nullptr, TRUE, FALSE, "Global\\Brelwin.CardPrinterFirmwareUpdate");
+            if (squat == nullptr) {
+                return Fail("cannot create an event under the update lock's name");
+            }
+            std::printf("squatting\n");
+            std::fflush(stdout);
+            Sleep(Seconds(w[1]));
+            CloseHandle(squat);
+            return true;
+        }
         if (verb == "sleep" && w.size() == 2) {
             Sleep(static_cast<DWORD>(std::atoi(w[1].c_str())));
             return true;

@@ -15,6 +15,7 @@
 #include "ports/StatusLibrary.h"
 #include "ports/SystemServices.h"
 #include "ports/UpdateJournal.h"
+#include "ports/UpdateLock.h"
 
 #include <array>
 #include <cstdint>
@@ -40,6 +41,8 @@ struct CPorts {
     IUpdateJournal* m_journal = nullptr;
     // The Windows Event Log; without it no event is reported.
     IEventLog* m_events = nullptr;
+    // The workstation's update lock, tried again at each click; without it none is checked.
+    IUpdateLock* m_lock = nullptr;
 };
 
 // What the printer discovery found.

@@ -6,6 +6,9 @@ CClickEvent ClickEvent(const CClickOutcome& click) {
     if (click.Updated()) {
         return {kEventUpdateSucceeded, EEventType::Information, RunOutcomeWord(click.m_run)};
     }
+    if (click.m_lockTaken) {
+        return {kEventUpdateNotStarted, EEventType::Warning, "update-lock-held"};
+    }
     if (click.Busy()) {
         return {kEventUpdateNotStarted, EEventType::Warning, "printer-busy"};
     }

@@ -95,6 +95,8 @@ struct CClickOutcome {
     bool m_sentEarlier = false;
     // The click's last restart wait ended with the printer not responding.
     bool m_printerNotResponding = false;
+    // Another program held the workstation's update lock: the click sent nothing.
+    bool m_lockTaken = false;
 
     // The printer took its final firmware and said so.
     constexpr bool Updated() const {

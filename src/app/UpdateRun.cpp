@@ -151,7 +151,18 @@ void CfuuDlg::JournalRunEnded() {
 
 void CfuuDlg::OnUpdateClicked() {
     const std::string from = m_fwVersion.str();
-    RunClick();
+    // The lock taken at the program's start may have been another program's: a click must not
+    // flash a printer while another update runs on this workstation. Nothing is sent, and
+    // "Update" stays ready for when it has finished.
+    if (m_ports.m_lock != nullptr && m_ports.m_lock->Acquire() == ELockState::Taken) {
+        m_clickOutcome = CClickOutcome{};
+        m_clickOutcome.m_lockTaken = true;
+        ShowText(1, IDS_ANOTHER_UPDATE);
+        ShowText(2, IDS_WAIT_FOR_UPDATE);
+        m_ports.m_view.EnableUpdate(true);
+    } else {
+        RunClick();
+    }
     ReportClickEnd(from);
 }
 

@@ -39,6 +39,19 @@ fail() {
     failures=$((failures + 1))
 }
 
+# An event squatting on the update lock's name for the whole row.
+squatter=
+if [[ "$checks" == *squat-lock* ]]; then
+    printf 'squat-lock 120\n' >"$run/squat.txt"
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/squat.txt" >"$run/squat.out" 2>&1 &
+    squatter=$!
+    for _ in $(seq 1 100); do
+        grep -q squatting "$run/squat.out" 2>/dev/null && break
+        sleep 0.2
+    done
+    grep -q squatting "$run/squat.out" || fail "no event squats on the lock's name"
+fi
+
 dialog=
 if [[ "$checks" == *dialog-open* ]]; then
     (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
@@ -72,6 +85,30 @@ if [ -n "$dialog" ]; then
     "$wine_run" "$bin/sarnok_driver.exe" "$run/close.txt" >/dev/null 2>&1 || fail "the dialog did not close"
     kill -0 "$dialog" 2>/dev/null && /usr/lib/wine/wineserver -k 2>/dev/null
     wait "$dialog" 2>/dev/null || true
+fi
+# The dialog started while the name is squatted: its click sends nothing and says why.
+if [[ "$checks" == *dialog-click-refused* ]]; then
+    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+    dialog=$!
+    cat >"$run/click.txt" <<'STEPS'
+wait-dialog 30
+select 0
+wait-until update "enabled" 40
+click update
+wait-until line1 "Another firmware update is running on this workstation." 20
+expect line2 "Wait until it has finished, then click \"Update\" again."
+expect update "enabled"
+click cancel
+wait-gone 10
+STEPS
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/click.txt" >"$run/click.out" 2>&1 ||
+        { cat "$run/click.out"; fail "the dialog's click was not refused as it should be"; }
+    wait "$dialog" 2>/dev/null || true
+fi
+if [ -n "$squatter" ]; then
+    kill "$squatter" 2>/dev/null || true
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    wait "$squatter" 2>/dev/null || true
 fi
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 
@@ -156,7 +193,7 @@ if kind == "json-update":
 print(json.dumps(printers[0]))
 PY
             ;;
-        dialog-open|no-status-library|big-log) ;;
+        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused) ;;
         *) fail "unknown check: $item" ;;
     esac
 done

@@ -1,4 +1,5 @@
 // The update run's exits, releases and flash job, and the Update click sequence.
+#include "app/ClickEvent.h"
 #include "fakes/FakeDriverLibrary.h"
 
 #include <gtest/gtest.h>
@@ -491,6 +492,22 @@ TEST_F(UpdateClickTest, SingleStepWithAReplyMakesNoFinalWait) {
     EXPECT_EQ(Status(), (Texts{"", Text(104), ""}));
     EXPECT_EQ(m_rig.m_view.m_history[1].front(), Text(109));
     EXPECT_EQ(m_rig.m_view.m_history[1][1], Text(120));
+}
+
+// Another program holds the workstation's update lock (or squats on its name): the click sends
+// nothing, says so, and leaves "Update" ready for when the other update has finished.
+TEST_F(UpdateClickTest, AClickWhileAnotherProgramHoldsTheLockSendsNothing) {
+    m_rig.m_lock.m_state = ELockState::Taken;
+    Reply(SuccessFrame());
+    Dlg().OnUpdateClicked();
+    EXPECT_EQ(m_rig.m_lock.m_tries, 1);
+    EXPECT_EQ(Runs(), 0);
+    EXPECT_EQ(m_rig.m_status.Count("resume:"), 0);
+    EXPECT_TRUE(Dlg().m_clickOutcome.m_lockTaken);
+    EXPECT_EQ(Status(), (Texts{Text(128), Text(129), ""}));
+    EXPECT_TRUE(m_rig.m_view.m_updateEnabled);
+    EXPECT_EQ(m_rig.m_view.m_waitCursorDepth, 0);
+    EXPECT_EQ(ClickEvent(Dlg().m_clickOutcome).m_id, kEventUpdateNotStarted);
 }
 
 // How a click ends for every way its run can end: a single-step click, and a two-step click

@@ -42,6 +42,8 @@ const std::map<unsigned, std::wstring>& ExpectedTexts() {
         {125, L"Try removing some Card Printers and try again."},
         {126, L"The firmware file is damaged or is not the expected file."},
         {127, L"The printer's update status could not be read."},
+        {128, L"Another firmware update is running on this workstation."},
+        {129, L"Wait until it has finished, then click \"Update\" again."},
         {130, L"The last firmware update of this printer did not finish (%s)."},
     };
     return texts;

@@ -3,7 +3,9 @@
 #include "MainDialog.h"
 #include "Win32Clock.h"
 #include "Win32Digest.h"
+#include "Win32EventLog.h"
 #include "Win32FirmwareFile.h"
+#include "Win32JournalStore.h"
 #include "Win32LibraryLoader.h"
 #include "Win32ProfileReader.h"
 #include "Win32Spooler.h"
@@ -12,7 +14,11 @@
 #include "Win32UpdateLock.h"
 #include "Win32VersionApi.h"
 
+#include "journal/UpdateJournal.h"
+
 #include <commctrl.h>
+
+#include <memory>
 
 namespace sarnok::win32 {
 
@@ -29,7 +35,8 @@ bool CfuuApp::InitInstance(HINSTANCE instance) {
     ::SetDllDirectoryA("");
 
     // The deployment console does not update while the dialog is open. Whatever the lock
-    // answers, the dialog opens as it always has: a technician is never kept out.
+    // answers, the dialog opens as it always has: a technician is never kept out; each click
+    // tries the lock again.
     CUpdateLock lock;
     lock.Acquire();
 
@@ -42,8 +49,19 @@ bool CfuuApp::InitInstance(HINSTANCE instance) {
     CWin32ProfileReader profile;
     CWin32VersionApi versionApi;
     CWin32Digest digest;
-    const CServices services{spooler, statusLibrary, loader,     files, clock,
-                             system,  profile,       versionApi, digest};
+    CWin32EventLog events("Sarnok");
+    // The journal is appended to only where the deployment console has made it: this program
+    // never creates it, so an unelevated technician never owns what SYSTEM reads.
+    const std::string history = ProgramDataFolder() + "\\Brelwin\\History";
+    std::unique_ptr<CWin32JournalStore> journalStore;
+    std::unique_ptr<CUpdateJournal> journal;
+    const DWORD found = ::GetFileAttributesA((history + "\\updates.jsonl").c_str());
+    if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        journalStore = std::make_unique<CWin32JournalStore>(history, false);
+        journal = std::make_unique<CUpdateJournal>(*journalStore, "Sarnok", false);
+    }
+    const CServices services{spooler, statusLibrary, loader, files, clock,         system,
+                             profile, versionApi,    digest, &lock, journal.get(), &events};
     {
         CMainDialog dialog(instance, services);
         // The result does not matter: Cancel, Close, Escape and the close box all end the

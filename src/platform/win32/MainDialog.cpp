@@ -25,9 +25,18 @@ int StatusLineId(int line) {
 CMainDialog::CMainDialog(HINSTANCE instance, const CServices& services)
     : CDialog(instance, IDD_FUU_DIALOG, nullptr), m_services(services),
       m_hIcon(::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_dlg(CPorts{*this, services.m_spooler, services.m_statusLibrary, services.m_loader,
-                   services.m_files, services.m_clock, services.m_system, services.m_profile,
-                   &services.m_digest}) {}
+      m_dlg(CPorts{.m_view = *this,
+                   .m_spooler = services.m_spooler,
+                   .m_statusLibrary = services.m_statusLibrary,
+                   .m_loader = services.m_loader,
+                   .m_files = services.m_files,
+                   .m_clock = services.m_clock,
+                   .m_system = services.m_system,
+                   .m_profile = services.m_profile,
+                   .m_digest = &services.m_digest,
+                   .m_journal = services.m_journal,
+                   .m_events = services.m_events,
+                   .m_lock = services.m_lock}) {}
 
 // ---- Events ----
 

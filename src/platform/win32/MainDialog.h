@@ -21,6 +21,9 @@ struct CServices {
     IProfileReader& m_profile;
     IVersionApi& m_versionApi;
     IDigest& m_digest;
+    IUpdateLock* m_lock = nullptr;
+    IUpdateJournal* m_journal = nullptr;
+    IEventLog* m_events = nullptr;
 };
 
 class CMainDialog : public CDialog, public IMainView {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -153,6 +156,21 @@ std::string CWin32JournalStore::ProcessStarted() {
 
 std::string CWin32JournalStore::UserName() {
     return ProcessAccountName();
+}
+
+std::string ProgramDataFolder() {
+    PWSTR path = nullptr;
+    std::string result;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path))) {
+        const int size = ::WideCharToMultiByte(CP_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
+        if (size > 1) {
+            result.resize(static_cast<std::size_t>(size));
+            ::WideCharToMultiByte(CP_ACP, 0, path, -1, result.data(), size, nullptr, nullptr);
+            result.resize(static_cast<std::size_t>(size - 1));
+        }
+    }
+    ::CoTaskMemFree(path);
+    return result;
 }
 
 std::string ProcessAccountName() {

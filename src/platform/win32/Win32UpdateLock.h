@@ -2,25 +2,23 @@
 // the dialog while it is open and by the deployment console while it updates.
 #pragma once
 
+#include "ports/UpdateLock.h"
+
 #include <windows.h>
 
 namespace sarnok::win32 {
 
 inline constexpr const char* kUpdateLockName = "Global\\Brelwin.CardPrinterFirmwareUpdate";
 
-class CUpdateLock {
+class CUpdateLock : public IUpdateLock {
 public:
     CUpdateLock() = default;
-    ~CUpdateLock();
+    ~CUpdateLock() override;
     CUpdateLock(const CUpdateLock&) = delete;
     CUpdateLock& operator=(const CUpdateLock&) = delete;
 
-    enum class EResult {
-        Held,        // this process holds the lock now
-        Taken,       // another process holds it
-        Unavailable, // the mutex could not be created or opened at all
-    };
-    EResult Acquire();
+    using EResult = ELockState;
+    ELockState Acquire() override;
 
 private:
     HANDLE m_hMutex = nullptr;

@@ -80,22 +80,6 @@ void RotateFullLog(const std::string& path) {
     }
 }
 
-// The machine's ProgramData folder from the shell, in the 8-bit code page; empty when unknown.
-std::string ProgramDataFolder() {
-    PWSTR path = nullptr;
-    std::string result;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path))) {
-        const int size = ::WideCharToMultiByte(CP_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
-        if (size > 1) {
-            result.resize(static_cast<std::size_t>(size));
-            ::WideCharToMultiByte(CP_ACP, 0, path, -1, result.data(), size, nullptr, nullptr);
-            result.resize(static_cast<std::size_t>(size - 1));
-        }
-    }
-    ::CoTaskMemFree(path);
-    return result;
-}
-
 // Ctrl+C and Ctrl+Break wait until the printer being updated has its click ended: the console
 // asks between printers. Closing the console cannot wait past Windows' limit; it is logged.
 std::atomic<bool> g_interrupted{false};

@@ -251,8 +251,16 @@ CTestRig::CTestRig() {
 }
 
 CPorts CTestRig::Ports() {
-    return CPorts{m_view,  m_spooler, m_status,  m_loader, m_files,
-                  m_clock, m_system,  m_profile, &m_digest};
+    return CPorts{.m_view = m_view,
+                  .m_spooler = m_spooler,
+                  .m_statusLibrary = m_status,
+                  .m_loader = m_loader,
+                  .m_files = m_files,
+                  .m_clock = m_clock,
+                  .m_system = m_system,
+                  .m_profile = m_profile,
+                  .m_digest = &m_digest,
+                  .m_lock = &m_lock};
 }
 
 std::optional<std::string> CFakeJournalStore::Read() {

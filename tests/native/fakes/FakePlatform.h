@@ -185,6 +185,17 @@ public:
     bool m_takes = true;
 };
 
+// The workstation's update lock as another program may leave it.
+class CFakeUpdateLock : public IUpdateLock {
+public:
+    ELockState Acquire() override {
+        ++m_tries;
+        return m_state;
+    }
+    ELockState m_state = ELockState::Held;
+    int m_tries = 0;
+};
+
 // Everything a CfuuDlg needs, faked, with the dialog built on top.
 struct CTestRig {
     CTestRig();
@@ -197,6 +208,7 @@ struct CTestRig {
     CFakeSystem m_system;
     CFakeProfile m_profile;
     posix::COpenSslDigest m_digest;
+    CFakeUpdateLock m_lock;
     CPorts Ports();
     std::unique_ptr<CfuuDlg> m_dlg;
     CfuuDlg& Dlg() { return *m_dlg; }
