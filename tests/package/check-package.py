@@ -96,6 +96,27 @@ def string_table(pe):
     return texts
 
 
+def message_ids(pe):
+    """The ids of the Event Log message table (RT_MESSAGETABLE), with their texts."""
+    messages = {}
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id != pefile.RESOURCE_TYPE["RT_MESSAGETABLE"]:
+            continue
+        for table in kind.directory.entries:
+            for language in table.directory.entries:
+                data = pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
+                for block in range(int.from_bytes(data[0:4], "little")):
+                    low, high, offset = (int.from_bytes(data[4 + 12 * block + 4 * i:][:4], "little")
+                                         for i in range(3))
+                    for message in range(low, high + 1):
+                        length = int.from_bytes(data[offset:offset + 2], "little")
+                        unicode = int.from_bytes(data[offset + 2:offset + 4], "little") & 1
+                        text = data[offset + 4:offset + length]
+                        messages[message] = text.decode("utf-16-le" if unicode else "cp1252")
+                        offset += length
+    return messages
+
+
 def section_names(pe, image):
     """Section names, with the long ones ("/4") read from the COFF string table."""
     table = pe.FILE_HEADER.PointerToSymbolTable + 18 * pe.FILE_HEADER.NumberOfSymbols
@@ -150,12 +171,12 @@ def check_manifest(name, text):
         f"{v3}application/{v3}windowsSettings/"
         "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
     check(awareness is not None and
-          [a.strip() for a in awareness.split(",")] == ["PerMonitorV2", "PerMonitor"],
+          [a.strip() for a in awareness.split(",")] == ["PerMonitorV2", "System"],
           f"{name}: manifest dpiAwareness {awareness!r}")
     aware = root_element.findtext(
         f"{v3}application/{v3}windowsSettings/"
         "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
-    check(aware is not None and aware.strip().lower() == "true/pm",
+    check(aware is not None and aware.strip().lower() == "true",
           f"{name}: manifest dpiAware {aware!r}")
     controls = [e for e in root_element.iter(f"{v1}assemblyIdentity")
                 if e.get("name") == "Microsoft.Windows.Common-Controls"]
@@ -188,7 +209,9 @@ for program in programs:
     check(pe.FILE_HEADER.NumberOfSymbols == 0, f"{name}: carries symbols")
     imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     # The checker reads files only; the dialog and the deployment console reach the printers.
-    allowed = system_dlls | ({"orn_api.dll"} if program != "SarnokCheck" else set())
+    # The console loads the status library when it runs, so that a workstation without it
+    # gets an answer instead of a loader's error.
+    allowed = system_dlls | ({"orn_api.dll"} if program == "Sarnok" else set())
     check(imports <= allowed, f"{name}: imports {sorted(imports - allowed)}")
     text = manifest(pe)
     if check(text is not None, f"{name}: no manifest"):
@@ -210,6 +233,10 @@ for program in programs:
         continue
     # The deployment console writes the dialog's own texts, from its own copy of the table.
     check(string_table(pe) == table, f"{name}: string table differs from StringTable.rc2")
+    # Both programs report to the Event Log under one source, with one message table.
+    events = message_ids(pe)
+    check(set(range(1000, 1005)) <= set(events), f"{name}: message table ids {sorted(events)}")
+    check("%1" in events.get(1000, ""), f"{name}: event 1000 has no insertion strings")
     info = {}
     for file_info in pe.FileInfo[0] if hasattr(pe, "FileInfo") else []:
         for block in getattr(file_info, "StringTable", []):
