@@ -403,6 +403,20 @@ public:
                         (GetTickCount() - start) / 1000.0);
             return true;
         }
+        // A text that begins as given, for one that carries a time.
+        if (verb == "wait-prefix" && w.size() == 4) {
+            const DWORD start = GetTickCount();
+            std::string value;
+            while (!ReadField(m_dialog, w[1], &value) || value.rfind(ToAnsi(w[2]), 0) != 0) {
+                if (GetTickCount() - start > Seconds(w[3])) {
+                    return Fail(w[1] + " reads \"" + ToUtf8(value) + "\", expected it to begin \"" +
+                                w[2] + "\"");
+                }
+                Sleep(100);
+            }
+            std::printf("  %s = \"%s\"\n", w[1].c_str(), ToUtf8(value).c_str());
+            return true;
+        }
         if (verb == "print") {
             PrintAll(m_dialog, w.size() > 1 ? w[1] : "dialog");
             return true;

@@ -69,6 +69,41 @@ offset=$(od -An -tu4 -j60 -N4 "$run/SarnokDeploy.exe" | tr -d ' ')
 if [ "$(od -An -tx2 -j$((offset + 4)) -N2 "$run/SarnokDeploy.exe" | tr -d ' ')" = 8664 ]; then
     cmd=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cmd.exe
 fi
+
+# A power loss in the middle of an update: the console is ended while it waits for the printer's
+# reply, its run started in the journal and never ended. Then Sarnok.exe, started again, finds it
+# when the printer is selected.
+if [[ "$checks" == *killed-mid-send* ]]; then
+    printf '@SarnokDeploy.exe update --all\r\n' >"$run/killed.bat"
+    (cd "$run" && exec "$wine_run" "$cmd" /c killed.bat >"$run/killed.out" 2>&1) &
+    killed=$!
+    journal=$WINEPREFIX/drive_c/ProgramData/Brelwin/History/updates.jsonl
+    for _ in $(seq 1 150); do
+        grep -q '"record":"started"' "$journal" 2>/dev/null && break
+        sleep 0.2
+    done
+    grep -q '"record":"started"' "$journal" 2>/dev/null || fail "the update's start is not in the journal"
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    wait "$killed" 2>/dev/null || true
+    grep -q '"record":"ended"' "$journal" && fail "the killed update's end is in the journal"
+    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+    dialog=$!
+    cat >"$run/again.txt" <<'STEPS'
+wait-dialog 30
+select 0
+wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
+screenshot interrupted.bmp
+click cancel
+wait-gone 10
+STEPS
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/again.txt" >"$run/again.out" 2>&1 ||
+        { cat "$run/again.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
+    cat "$run/again.out"
+    wait "$dialog" 2>/dev/null || true
+    dialog=
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+fi
+
 # What would reach the Event Log: Wine's ReportEvent prints each event on its eventlog channel.
 # The event's id is in the advapi channel's note of the call, its strings on the eventlog channel.
 (cd "$run" && WINEDEBUG=-all,+eventlog,fixme+advapi "$wine_run" "$cmd" /c deploy.bat \
@@ -158,7 +193,7 @@ PY
             ;;
         json:*)
             # json:KEY=VALUE: the document's KEY is VALUE, read as JSON (null, a number) or
-            # else as a string.
+            # else as a string; KEY may be a path (printers.0.lastUpdate.outcome).
             /usr/bin/python3 - "${item#json:}" "$run/deploy.out" <<'PY' || fail "$item"
 import json, sys
 key, _, value = sys.argv[1].partition("=")
@@ -167,7 +202,9 @@ try:
 except ValueError:
     want = value
 doc = json.load(open(sys.argv[2], encoding="utf-8"))
-assert doc[key] == want, (key, doc[key], want)
+for part in key.split("."):
+    doc = doc[int(part)] if isinstance(doc, list) else doc[part]
+assert doc == want, (key, doc, want)
 PY
             ;;
         json-update|json-status)
@@ -193,7 +230,7 @@ if kind == "json-update":
 print(json.dumps(printers[0]))
 PY
             ;;
-        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused) ;;
+        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send) ;;
         *) fail "unknown check: $item" ;;
     esac
 done
