@@ -16,6 +16,8 @@
 #   reject-log.txt     texts it must not contain (optional)
 #   thandler           "deleted" or "kept": what happens to thandler.dat in the current folder
 #   check.sh           further checks, sourced with $run set (optional)
+#   events.txt         Event Log ids the program must report, one a line (optional; read from
+#                      Wine's note of each ReportEvent call)
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -40,7 +42,9 @@ fail() {
 }
 
 started=$(date +%s)
-(cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+debug=$WINEDEBUG
+[ -f "$scenario/events.txt" ] && debug=-all,fixme+advapi,+eventlog
+(cd "$run" && WINEDEBUG=$debug exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
 program=$!
 set +e
 "$wine_run" "$bin/sarnok_driver.exe" "$scenario/steps.txt" "Z:${run//\//\\}" >"$run/driver.out" 2>&1
@@ -95,6 +99,15 @@ for b in open(sys.argv[1], "rb").read():
     h = ((h ^ b) * 0x100000001b3) & 0xffffffffffffffff
 print("%016x" % h)' "$1"
 }
+if [ -f "$scenario/events.txt" ]; then
+    while read -r id; do
+        [ -z "$id" ] && continue
+        grep -E "ReportEventW \(" "$run/sarnok.out" |
+            grep -qiE "^[^,]*,[^,]*,[^,]*,0x0*$(printf '%x' "$id")," ||
+            fail "Sarnok.exe reported no event $id"
+    done < "$scenario/events.txt"
+    grep -aE 'ReportEvent' "$run/sarnok.out" || true
+fi
 if [ -f "$scenario/check.sh" ]; then
     # shellcheck source=/dev/null
     . "$scenario/check.sh"
