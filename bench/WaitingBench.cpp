@@ -6,11 +6,18 @@
 #include "SimPorts.h"
 
 #include "app/CfuuDlg.h"
+#include "fakes/FakePlatform.h"
+#include "journal/UpdateJournal.h"
 #include "res/resource.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
 
 namespace sarnok::bench {
 namespace {
@@ -76,15 +83,62 @@ private:
     double m_worst = 0;
 };
 
+// The update journal in a file on the disk, each start flushed to it before the job goes out, as
+// the Windows program's journal is.
+class CFileJournalStore : public test::CFakeJournalStore {
+public:
+    explicit CFileJournalStore(std::string path) : m_path(std::move(path)) {
+        std::remove(m_path.c_str());
+    }
+    ~CFileJournalStore() override { std::remove(m_path.c_str()); }
+    CFileJournalStore(const CFileJournalStore&) = delete;
+    CFileJournalStore& operator=(const CFileJournalStore&) = delete;
+    std::optional<std::string> Read() override {
+        std::ifstream in(m_path, std::ios::binary);
+        if (!in) {
+            return std::nullopt;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    bool Append(const std::string& line, bool flush) override {
+        std::FILE* file = std::fopen(m_path.c_str(), "ab");
+        if (file == nullptr) {
+            return false;
+        }
+        bool ok = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+        if (flush) {
+            ok = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0 && ok;
+        }
+        return std::fclose(file) == 0 && ok;
+    }
+
+private:
+    std::string m_path;
+};
+
+// range(1): the click writes the update journal, its start flushed to the disk.
 void BM_SingleStepClick(benchmark::State& state) {
     const auto fileSize = static_cast<std::size_t>(state.range(0));
+    const bool journalled = state.range(1) != 0;
     CSleepRatio ratio;
     for (auto _ : state) {
         e2e::CSimRig rig(kScenario);
         OfferTavikFirmware(rig, fileSize);
         CPrinterFollowingClock clock(rig.m_clock);
-        CfuuDlg dlg(CPorts{rig.m_view, *rig.m_spooler, *rig.m_status, rig.m_loader, rig.m_files,
-                           clock, rig.m_system, rig.m_profile});
+        CFileJournalStore store("sarnok-bench-updates.jsonl");
+        CUpdateJournal journal(store, "Sarnok", false);
+        CfuuDlg dlg(CPorts{.m_view = rig.m_view,
+                           .m_spooler = *rig.m_spooler,
+                           .m_statusLibrary = *rig.m_status,
+                           .m_loader = rig.m_loader,
+                           .m_files = rig.m_files,
+                           .m_clock = clock,
+                           .m_system = rig.m_system,
+                           .m_profile = rig.m_profile,
+                           .m_digest = &rig.m_digest,
+                           .m_journal = journalled ? &journal : nullptr});
         if (!dlg.OnInitDialog()) {
             state.SkipWithError("the virtual printer was not listed");
             break;
@@ -103,6 +157,11 @@ void BM_SingleStepClick(benchmark::State& state) {
             state.SkipWithError("the click did not end in a successful update");
             break;
         }
+        if (journalled &&
+            store.Read().value_or("").find("\"outcome\":\"success\"") == std::string::npos) {
+            state.SkipWithError("the click's run is not in the journal");
+            break;
+        }
         ratio.Add(state, wall, slept);
     }
     ratio.Report(state);
@@ -110,10 +169,13 @@ void BM_SingleStepClick(benchmark::State& state) {
 // A firmware file of 64 KiB: the printer model checks every byte it receives, and with a large
 // file that check, not the program, would dominate the time beyond the sleeps (the send itself
 // is measured by BM_SendPath).
+// Without the journal, then with it: the file's digest for the journal, the start flushed to the
+// disk and the end written.
 BENCHMARK(BM_SingleStepClick)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Arg(64 * 1024)
+    ->Args({64 * 1024, 0})
+    ->Args({64 * 1024, 1})
     ->Iterations(3);
 
 // The deployment console's `update` of one printer on real time: its discovery, the selection
