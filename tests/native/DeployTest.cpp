@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <regex>
 
 namespace sarnok::deploy {
@@ -205,6 +206,25 @@ TEST(DeployOptionsTest, LogRecordsAreOneCmTraceLineEach) {
     EXPECT_EQ(RotatedLogName("C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.log"),
               "C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.lo_");
     EXPECT_EQ(RotatedLogName("deploy.txt"), "deploy.tx_");
+    EXPECT_FALSE(LogIsFull(1024 * 1024 - 1));
+    EXPECT_TRUE(LogIsFull(1024 * 1024));
+
+    // The event source is registered only where its key names no file, or another one.
+    const std::string own = "C:\\Program Files (x86)\\Brelwin\\SarnokDeploy.exe";
+    const struct {
+        std::optional<std::string> m_registered;
+        bool m_register;
+    } keys[] = {
+        {std::nullopt, true},
+        {own, false},
+        {"c:\\program files (x86)\\brelwin\\sarnokdeploy.exe", false},
+        {"C:\\Old\\Brelwin\\SarnokDeploy.exe", true},
+        {"", true},
+    };
+    for (const auto& k : keys) {
+        EXPECT_EQ(SourceNeedsRegistration(k.m_registered, own), k.m_register)
+            << k.m_registered.value_or("(no key)");
+    }
 }
 
 // ProgramData as a user may have left it.

@@ -37,6 +37,9 @@ std::string CmTraceRecord(std::string_view message, ELogType type, const CLogSta
 
 // A log is renamed before a run writes to it once it has reached this size.
 inline constexpr std::uint64_t kLogRotateSize = 1024 * 1024;
+constexpr bool LogIsFull(std::uint64_t size) {
+    return size >= kLogRotateSize;
+}
 // The name a full log is renamed to, as Configuration Manager names its own: the last character
 // replaced by '_' (SarnokDeploy.log, SarnokDeploy.lo_).
 std::string RotatedLogName(const std::string& path);

@@ -74,7 +74,7 @@ void RotateFullLog(const std::string& path) {
     }
     const std::uint64_t size =
         (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (size >= deploy::kLogRotateSize) {
+    if (deploy::LogIsFull(size)) {
         ::MoveFileExA(path.c_str(), deploy::RotatedLogName(path).c_str(),
                       MOVEFILE_REPLACE_EXISTING);
     }

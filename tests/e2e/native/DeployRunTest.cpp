@@ -353,6 +353,27 @@ TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) 
 
     CSimDeployPlatform fresh(rig, rig.m_profile);
     EXPECT_EQ(RunConsole(fresh, {"history"}).m_exitCode, 2);
+
+    // Past 1 MiB the journal becomes the older file before the next run's start, and both are
+    // still read.
+    CSimRig again(kCardA);
+    again.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+    again.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+    again.Catalogue("27.10", "Version", "32.29");
+    CSimDeployPlatform full(again, again.m_profile);
+    full.m_catalogue = kCatalogueBytes;
+    std::string big = kCutRun;
+    while (big.size() <= 1024 * 1024) {
+        big += R"({"record": "ended", "id": "1-1-1", "time": "2025-01-01T00:00:00Z"})"
+               "\n";
+    }
+    full.m_journalStore.m_current = big;
+    EXPECT_EQ(RunConsole(full, {"update", "--all"}).m_exitCode, 0);
+    // The older file ends with the cut run's settling, written at the identification.
+    EXPECT_EQ(full.m_journalStore.m_older.value_or("").rfind(big, 0), 0u);
+    EXPECT_EQ(full.m_journalStore.m_current.value_or("").find("{\"record\":\"started\""), 0u);
+    const auto runs = nlohmann::json::parse(RunConsole(full, {"history", "--json"}).m_out);
+    EXPECT_EQ(runs["runs"].size(), 2u);
 }
 
 // What reaches the Event Log from an update: one event for each click's end, the lock held, an
