@@ -24,6 +24,13 @@ const std::string kOtherCatalogue = "[99.99]\r\n";
 constexpr const char* kOtherSha256 =
     "03638F0E1E3EB8B9726B6960E40045883FCB6C54F6FB9C8B23DED8D2C3F7129E";
 
+// The catalogue offers Card A's 27.10 the firmware 32.29, a 4500-byte image.
+void OfferTavik(CSimRig& rig) {
+    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
+    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
+    rig.Catalogue("27.10", "Version", "32.29");
+}
+
 std::string ReadBack(std::FILE* file) {
     std::string text;
     std::rewind(file);
@@ -210,9 +217,7 @@ TEST(DeployRunTest, EveryExitSaysWhatHappened) {
     for (const CRunCase& c : cases) {
         SCOPED_TRACE(c.m_what);
         CSimRig rig(c.m_scenario);
-        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
-        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-        rig.Catalogue("27.10", "Version", "32.29");
+        OfferTavik(rig);
         CSimDeployPlatform platform(rig, rig.m_profile);
         platform.m_catalogue = kCatalogueBytes;
         if (c.m_set) {
@@ -244,9 +249,7 @@ TEST(DeployRunTest, EveryExitSaysWhatHappened) {
 
 TEST(DeployRunTest, CtrlCWaitsForTheClickUnderWayAndStartsNoOther) {
     CSimRig rig(kCardA + kCardB);
-    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
-    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-    rig.Catalogue("27.10", "Version", "32.29");
+    OfferTavik(rig);
     CSimDeployPlatform platform(rig, rig.m_profile);
     platform.m_catalogue = kCatalogueBytes;
     const std::string logPath = ::testing::TempDir() + "ctrl-c.log";
@@ -305,9 +308,7 @@ const std::string kCutRun =
 
 TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) {
     CSimRig rig(kCardA);
-    rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
-    rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-    rig.Catalogue("27.10", "Version", "32.29");
+    OfferTavik(rig);
     CSimDeployPlatform platform(rig, rig.m_profile);
     platform.m_catalogue = kCatalogueBytes;
     platform.m_journalStore.m_current = kCutRun;
@@ -357,9 +358,7 @@ TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) 
     // Past 1 MiB the journal becomes the older file before the next run's start, and both are
     // still read.
     CSimRig again(kCardA);
-    again.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
-    again.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-    again.Catalogue("27.10", "Version", "32.29");
+    OfferTavik(again);
     CSimDeployPlatform full(again, again.m_profile);
     full.m_catalogue = kCatalogueBytes;
     std::string big = kCutRun;
@@ -434,9 +433,7 @@ TEST(DeployRunTest, EveryUpdateEndsInTheEventLog) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_what);
         CSimRig rig(c.m_scenario);
-        rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
-        rig.Catalogue("27.10", "Filename", "tavik_32_29.bin");
-        rig.Catalogue("27.10", "Version", "32.29");
+        OfferTavik(rig);
         CSimDeployPlatform platform(rig, rig.m_profile);
         platform.m_catalogue = kCatalogueBytes;
         if (c.m_lockTaken) {
