@@ -1,6 +1,6 @@
 #include "Win32EventLog.h"
 
-#include "Win32JournalStore.h"
+#include "Win32SystemServices.h"
 
 #include <vector>
 

@@ -1,9 +1,8 @@
 #include "Win32JournalStore.h"
 
-#include <windows.h>
+#include "Win32SystemServices.h"
 
-#include <knownfolders.h>
-#include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <vector>
@@ -47,20 +46,6 @@ bool ReadWhole(const std::string& path, std::string* text) {
 
 std::uint64_t Ticks(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-std::string Convert(const std::string& text, UINT from, UINT to) {
-    if (text.empty()) {
-        return text;
-    }
-    const int wide =
-        ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
-    ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), utf16.data(), wide);
-    const int size = ::WideCharToMultiByte(to, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string converted(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(to, 0, utf16.data(), wide, converted.data(), size, nullptr, nullptr);
-    return converted;
 }
 
 } // namespace
@@ -158,46 +143,6 @@ std::string CWin32JournalStore::UserName() {
     return ProcessAccountName();
 }
 
-std::string ProgramDataFolder() {
-    PWSTR path = nullptr;
-    std::string result;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path))) {
-        const int size = ::WideCharToMultiByte(CP_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
-        if (size > 1) {
-            result.resize(static_cast<std::size_t>(size));
-            ::WideCharToMultiByte(CP_ACP, 0, path, -1, result.data(), size, nullptr, nullptr);
-            result.resize(static_cast<std::size_t>(size - 1));
-        }
-    }
-    ::CoTaskMemFree(path);
-    return result;
-}
-
-std::string ProcessAccountName() {
-    HANDLE token = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
-        return {};
-    }
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<std::uint8_t> buffer(size);
-    std::string account;
-    if (size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != FALSE) {
-        const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
-        char name[256];
-        char domain[256];
-        DWORD nameSize = sizeof name;
-        DWORD domainSize = sizeof domain;
-        SID_NAME_USE use{};
-        if (::LookupAccountSidA(nullptr, user->User.Sid, name, &nameSize, domain, &domainSize,
-                                &use) != FALSE) {
-            account = std::string(domain) + "\\" + name;
-        }
-    }
-    ::CloseHandle(token);
-    return account;
-}
-
 bool CWin32JournalStore::ProcessRunning(std::uint32_t pid, const std::string& started) {
     HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) {
@@ -218,11 +163,11 @@ std::uint32_t CWin32JournalStore::TickCount() {
 }
 
 std::string CWin32JournalStore::ToUtf8(const std::string& text) {
-    return Convert(text, CP_ACP, CP_UTF8);
+    return AnsiToUtf8(text);
 }
 
 std::string CWin32JournalStore::FromUtf8(const std::string& text) {
-    return Convert(text, CP_UTF8, CP_ACP);
+    return Utf8ToAnsi(text);
 }
 
 } // namespace sarnok::win32

@@ -8,12 +8,6 @@
 
 namespace sarnok::win32 {
 
-// The account this process runs as, "DOMAIN\user"; empty when it cannot be told.
-std::string ProcessAccountName();
-
-// The machine's ProgramData folder from the shell, in the 8-bit code page; empty when unknown.
-std::string ProgramDataFolder();
-
 class CWin32JournalStore : public IJournalStore {
 public:
     // create: the current file is made when missing (the deployment console); otherwise only

@@ -1,5 +1,7 @@
 #include "Win32SecureFolders.h"
 
+#include "Win32SystemServices.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
@@ -43,18 +45,9 @@ private:
 
 // True when sid is the account this process runs as.
 bool IsThisAccount(PSID sid) {
-    HANDLE token = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
-        return false;
-    }
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<std::uint8_t> buffer(size);
-    const bool same =
-        size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != FALSE &&
-        ::EqualSid(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, sid) != FALSE;
-    ::CloseHandle(token);
-    return same;
+    const std::vector<std::uint8_t> user = ProcessTokenUser();
+    return !user.empty() &&
+           ::EqualSid(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, sid) != FALSE;
 }
 
 } // namespace

@@ -3,11 +3,28 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <vector>
 
 namespace sarnok::win32 {
 
 namespace {
+
+std::string Convert(const std::string& text, UINT from, UINT to) {
+    if (text.empty()) {
+        return text;
+    }
+    const int wide =
+        ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+    ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), utf16.data(), wide);
+    const int size = ::WideCharToMultiByte(to, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string converted(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(to, 0, utf16.data(), wide, converted.data(), size, nullptr, nullptr);
+    return converted;
+}
 
 // Far beyond any path the system accepts (32767 characters with the long-path prefix).
 constexpr DWORD kLongestModulePath = 65536;
@@ -94,6 +111,62 @@ std::string CWin32SystemServices::UpperCaseAnsi(const std::string& text) {
     std::vector<char> copy(text.begin(), text.end());
     ::CharUpperBuffA(copy.data(), static_cast<DWORD>(copy.size()));
     return std::string(copy.data(), copy.size());
+}
+
+std::vector<std::uint8_t> ProcessTokenUser() {
+    HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
+        return {};
+    }
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<std::uint8_t> buffer(size);
+    if (size == 0 || ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) == FALSE) {
+        buffer.clear();
+    }
+    ::CloseHandle(token);
+    return buffer;
+}
+
+std::string ProcessAccountName() {
+    const std::vector<std::uint8_t> buffer = ProcessTokenUser();
+    if (buffer.empty()) {
+        return {};
+    }
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+    char name[256];
+    char domain[256];
+    DWORD nameSize = sizeof name;
+    DWORD domainSize = sizeof domain;
+    SID_NAME_USE use{};
+    if (::LookupAccountSidA(nullptr, user->User.Sid, name, &nameSize, domain, &domainSize, &use) ==
+        FALSE) {
+        return {};
+    }
+    return std::string(domain) + "\\" + name;
+}
+
+std::string ProgramDataFolder() {
+    PWSTR path = nullptr;
+    std::string result;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path))) {
+        const int size = ::WideCharToMultiByte(CP_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
+        if (size > 1) {
+            result.resize(static_cast<std::size_t>(size));
+            ::WideCharToMultiByte(CP_ACP, 0, path, -1, result.data(), size, nullptr, nullptr);
+            result.resize(static_cast<std::size_t>(size - 1));
+        }
+    }
+    ::CoTaskMemFree(path);
+    return result;
+}
+
+std::string AnsiToUtf8(const std::string& text) {
+    return Convert(text, CP_ACP, CP_UTF8);
+}
+
+std::string Utf8ToAnsi(const std::string& text) {
+    return Convert(text, CP_UTF8, CP_ACP);
 }
 
 } // namespace sarnok::win32

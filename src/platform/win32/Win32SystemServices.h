@@ -3,6 +3,10 @@
 
 #include "ports/SystemServices.h"
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 namespace sarnok::win32 {
 
 class CWin32SystemServices : public ISystemServices {
@@ -17,5 +21,19 @@ public:
     void KeepSystemAwake(bool on) override;
     std::string UpperCaseAnsi(const std::string& text) override;
 };
+
+// This process's TOKEN_USER (the account's SID), as GetTokenInformation gives it; empty when it
+// cannot be read.
+std::vector<std::uint8_t> ProcessTokenUser();
+
+// The account this process runs as, "DOMAIN\\user"; empty when it cannot be told.
+std::string ProcessAccountName();
+
+// The machine's ProgramData folder from the shell, in the 8-bit code page; empty when unknown.
+std::string ProgramDataFolder();
+
+// Text in the 8-bit code page as UTF-8, and back.
+std::string AnsiToUtf8(const std::string& text);
+std::string Utf8ToAnsi(const std::string& text);
 
 } // namespace sarnok::win32

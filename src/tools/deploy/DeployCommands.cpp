@@ -44,6 +44,17 @@ int ExitCodeOf(EDeployError error) {
     return kExitUsage;
 }
 
+// Why the printers could not be listed, with what the discovery's status lines said.
+std::string ListingProblem(const CDeployTool& tool) {
+    std::string why = "the printer list could not be read";
+    for (const std::string& line : tool.ListingLines()) {
+        if (!line.empty()) {
+            why += ": " + line;
+        }
+    }
+    return why;
+}
+
 // The checks a run that reads the printers makes before any printer, in this order: the lock,
 // the catalogue, the printer list, and, when card printers are listed, the status library.
 // On an error, why says it in one line.
@@ -59,12 +70,7 @@ EDeployError CheckBeforePrinters(IDeployPlatform& platform, CDeployTool& tool, s
     }
     const EListing listing = tool.ListPrinters();
     if (listing == EListing::Unreadable) {
-        *why = "the printer list could not be read";
-        for (const std::string& line : tool.ListingLines()) {
-            if (!line.empty()) {
-                *why += ": " + line;
-            }
-        }
+        *why = ListingProblem(tool);
         return EDeployError::NoPrinterList;
     }
     if (listing == EListing::Ok && !platform.StatusLibraryLoaded()) {
@@ -155,13 +161,7 @@ int Detect(const CDeployOptions& options, IDeployPlatform& platform) {
         return kExitUsage;
     }
     if (tool.ListPrinters() == EListing::Unreadable) {
-        std::string why = "the printer list could not be read";
-        for (const std::string& line : tool.ListingLines()) {
-            if (!line.empty()) {
-                why += ": " + line;
-            }
-        }
-        Warn(platform, why);
+        Warn(platform, ListingProblem(tool));
         return kExitUsage;
     }
     for (std::size_t i = 0; i < tool.Names().size(); ++i) {

@@ -21,9 +21,6 @@
 
 #include <windows.h>
 
-#include <knownfolders.h>
-#include <shlobj.h>
-
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -45,22 +42,6 @@ std::string LoadResourceString(unsigned id) {
     char buffer[1024];
     const int length = ::LoadStringA(::GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
-std::string AnsiToUtf8(const std::string& text) {
-    if (text.empty()) {
-        return text;
-    }
-    const int wide =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), utf16.data(),
-                          wide);
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, utf8.data(), size, nullptr, nullptr);
-    return utf8;
 }
 
 // A log that has reached its limit becomes the older log, as Configuration Manager keeps its
