@@ -93,14 +93,17 @@ public:
     ~CFileJournalStore() override { std::remove(m_path.c_str()); }
     CFileJournalStore(const CFileJournalStore&) = delete;
     CFileJournalStore& operator=(const CFileJournalStore&) = delete;
-    std::optional<std::string> Read() override {
+    CJournalFile ReadFile(bool older) override {
+        CJournalFile file;
         std::ifstream in(m_path, std::ios::binary);
-        if (!in) {
-            return std::nullopt;
+        if (older || !in) {
+            return file;
         }
         std::stringstream text;
         text << in.rdbuf();
-        return text.str();
+        file.m_state = EJournalFileState::Read;
+        file.m_text = text.str();
+        return file;
     }
     bool Append(const std::string& line, bool flush) override {
         std::FILE* file = std::fopen(m_path.c_str(), "ab");
@@ -158,7 +161,7 @@ void BM_SingleStepClick(benchmark::State& state) {
             break;
         }
         if (journalled &&
-            store.Read().value_or("").find("\"outcome\":\"success\"") == std::string::npos) {
+            store.ReadFile(false).m_text.find("\"outcome\":\"success\"") == std::string::npos) {
             state.SkipWithError("the click's run is not in the journal");
             break;
         }

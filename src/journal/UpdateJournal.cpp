@@ -3,6 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace sarnok {
@@ -21,7 +24,61 @@ std::string Dump(const CJson& record) {
     return record.dump(-1, ' ', false, CJson::error_handler_t::replace) + "\n";
 }
 
+// A field as the programs write it: of a bounded length, and without a control character, which
+// would cut or bend a log record, a console line or an event.
+bool PlainField(const std::string& text) {
+    return text.size() <= kJournalFieldLimit && std::none_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte < 0x20 || byte == 0x7f;
+           });
+}
+
+bool IsDigest(const std::string& text) {
+    return text.empty() || (text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+                                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+                            }));
+}
+
+bool IsOutcomeWord(const std::string& word) {
+    for (int i = 0; i <= static_cast<int>(ERunOutcome::ReplyUnreadable); ++i) {
+        const auto outcome = static_cast<ERunOutcome>(i);
+        if (outcome != ERunOutcome::None && word == RunOutcomeWord(outcome)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+bool IsJournalTime(const std::string& text) {
+    static constexpr char kForm[] = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != sizeof kForm - 1) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kForm[i] == 'd' ? !digit : text[i] != kForm[i]) {
+            return false;
+        }
+    }
+    const auto number = [&](std::size_t at) {
+        return (text[at] - '0') * 10 + (text[at + 1] - '0');
+    };
+    return number(5) >= 1 && number(5) <= 12 && number(8) >= 1 && number(8) <= 31 &&
+           number(11) <= 23 && number(14) <= 59 && number(17) <= 60;
+}
+
+bool RunMayBeUnderWay(IJournalStore& store, std::uint32_t pid, const std::string& started) {
+    std::uint64_t start = 0;
+    const char* begin = started.data();
+    const auto parsed = std::from_chars(begin, begin + started.size(), start);
+    if (parsed.ec == std::errc() && parsed.ptr == begin + started.size() &&
+        start < store.BootTime()) {
+        return false; // its id may name another process since, one that can even be asked
+    }
+    return store.ProcessState(pid, started) == EProcessState::Running;
+}
 
 CUpdateJournal::CUpdateJournal(IJournalStore& store, std::string program, bool mayRotate)
     : m_store(store), m_program(std::move(program)), m_mayRotate(mayRotate) {}
@@ -31,63 +88,118 @@ void CUpdateJournal::Load() {
         return;
     }
     m_loaded = true;
-    const std::optional<std::string> text = m_store.Read();
-    m_readable = text.has_value();
-    if (!text) {
-        return;
+    // The older file's lines come first; the views below point into these.
+    const CJournalFile files[] = {m_store.ReadFile(true), m_store.ReadFile(false)};
+    std::vector<std::string_view> lines;
+    std::size_t skipped = 0;
+    for (const CJournalFile& file : files) {
+        if (file.m_state == EJournalFileState::Unreadable) {
+            m_unreadable = true;
+            continue;
+        }
+        if (file.m_state == EJournalFileState::Missing) {
+            continue;
+        }
+        m_readable = true;
+        std::string_view text = file.m_text;
+        if (file.m_cut) {
+            // The read began inside a line: what comes before the first line break is its end.
+            const std::size_t first = text.find('\n');
+            text.remove_prefix(first == std::string_view::npos ? text.size() : first + 1);
+        }
+        while (!text.empty()) {
+            const std::size_t end = std::min(text.find('\n'), text.size());
+            const std::string_view line = text.substr(0, end);
+            text.remove_prefix(std::min(end + 1, text.size()));
+            if (line.size() > kJournalLineLimit) {
+                ++skipped;
+            } else if (!line.empty()) {
+                lines.push_back(line);
+            }
+        }
     }
-    std::size_t lineNumber = 0;
-    for (std::size_t begin = 0; begin < text->size();) {
-        std::size_t end = text->find('\n', begin);
-        if (end == std::string::npos) {
-            end = text->size();
+    if (m_unreadable) {
+        m_problems.push_back("update journal: a journal file could not be read; what it records "
+                             "is unknown");
+    }
+    const std::size_t first =
+        lines.size() > kJournalRecordLimit ? lines.size() - kJournalRecordLimit : 0;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        if (!Apply(std::string(lines[i]))) {
+            ++skipped;
         }
-        ++lineNumber;
-        if (end > begin) {
-            Apply(text->substr(begin, end - begin), lineNumber);
-        }
-        begin = end + 1;
+    }
+    if (skipped > 0) {
+        // Torn by a power loss, or written by no program of ours: the records around it count.
+        m_problems.push_back("update journal: " + std::to_string(skipped) +
+                             " line(s) skipped: torn, too long or not a valid record");
     }
 }
 
-void CUpdateJournal::Apply(const std::string& line, std::size_t lineNumber) {
+bool CUpdateJournal::Apply(const std::string& line) {
     const CJson record = CJson::parse(line, nullptr, false);
-    const std::string kind = record.is_object() ? Text(record, "record") : std::string();
-    const std::string id = record.is_object() ? Text(record, "id") : std::string();
-    if (kind.empty() || id.empty()) {
-        // A line torn by a power loss mid-write: the records around it still count.
-        m_problems.push_back("update journal: line " + std::to_string(lineNumber) +
-                             " is not a whole record; skipped");
-        return;
+    if (!record.is_object()) {
+        return false;
+    }
+    const std::string kind = Text(record, "record");
+    const std::string id = Text(record, "id");
+    const std::string time = Text(record, "time");
+    if (id.empty() || id.size() > 64 || !IsJournalTime(time)) {
+        return false;
+    }
+    for (const auto& item : record.items()) {
+        if (item.value().is_string() && !PlainField(item.value().get_ref<const std::string&>())) {
+            return false;
+        }
     }
     const auto u = [&](const char* key) { return m_store.FromUtf8(Text(record, key)); };
     if (kind == "started") {
         CJournalEntry entry;
         entry.m_id = id;
-        entry.m_time = Text(record, "time");
-        entry.m_program = u("program");
+        entry.m_time = time;
+        entry.m_program = Text(record, "program");
         entry.m_user = u("user");
         const auto pid = record.find("pid");
-        entry.m_pid =
-            pid != record.end() && pid->is_number_unsigned() ? pid->get<std::uint32_t>() : 0;
+        entry.m_pid = pid != record.end() && pid->is_number_unsigned() &&
+                              pid->get<std::uint64_t>() <= 0xffffffffULL
+                          ? pid->get<std::uint32_t>()
+                          : 0;
         entry.m_processStarted = Text(record, "processStarted");
-        entry.m_run = {u("printer"), u("port"),     u("model"), u("from"),
-                       u("step"),    u("firmware"), u("file"),  Text(record, "sha256")};
+        entry.m_run = {u("printer"),         u("port"),     u("model"), u("from"),
+                       Text(record, "step"), u("firmware"), u("file"),  Text(record, "sha256")};
+        const std::string& step = entry.m_run.m_step;
+        if ((entry.m_program != "Sarnok" && entry.m_program != "SarnokDeploy") ||
+            (step != "single" && step != "1/2" && step != "2/2") || entry.m_run.m_printer.empty() ||
+            !IsDigest(entry.m_run.m_sha256)) {
+            return false;
+        }
         m_byId[id] = m_runs.size();
         m_runs.push_back(std::move(entry));
-        return;
+        return true;
     }
     const auto it = m_byId.find(id);
-    if (it == m_byId.end()) {
-        return; // its start went with an older journal
-    }
-    CJournalEntry& entry = m_runs[it->second];
     if (kind == "ended") {
-        entry.m_outcome = Text(record, "outcome");
-    } else if (kind == "checked" && entry.m_outcome.empty()) {
-        entry.m_outcome = Text(record, "result");
-        entry.m_found = u("found");
+        const std::string outcome = Text(record, "outcome");
+        if (!IsOutcomeWord(outcome)) {
+            return false;
+        }
+        if (it != m_byId.end()) { // else its start went with an older journal
+            m_runs[it->second].m_outcome = outcome;
+        }
+        return true;
     }
+    if (kind == "checked") {
+        const std::string result = Text(record, "result");
+        if (result != "took" && result != "interrupted" && result != "not-taken") {
+            return false;
+        }
+        if (it != m_byId.end() && m_runs[it->second].m_outcome.empty()) {
+            m_runs[it->second].m_outcome = result;
+            m_runs[it->second].m_found = u("found");
+        }
+        return true;
+    }
+    return false;
 }
 
 void CUpdateJournal::Write(const std::string& line, bool flush, const char* what) {
@@ -98,7 +210,7 @@ void CUpdateJournal::Write(const std::string& line, bool flush, const char* what
     }
     // What this process writes is part of what it reads next.
     if (m_loaded) {
-        Apply(line.substr(0, line.size() - 1), 0);
+        Apply(line.substr(0, line.size() - 1));
     }
 }
 
@@ -148,7 +260,7 @@ CLastUpdate CUpdateJournal::Identified(const std::string& printer, const std::st
         const CJournalEntry& entry = m_runs[i];
         if (entry.m_run.m_printer != printer || !entry.m_outcome.empty() ||
             entry.m_id == m_startedId ||
-            m_store.ProcessRunning(entry.m_pid, entry.m_processStarted)) {
+            RunMayBeUnderWay(m_store, entry.m_pid, entry.m_processStarted)) {
             continue;
         }
         // Its program is gone without saying how the run ended: what the printer reports now
@@ -204,6 +316,15 @@ bool CUpdateJournal::Runs(std::vector<CJournalEntry>* runs) {
     Load();
     *runs = m_runs;
     return m_readable;
+}
+
+bool CUpdateJournal::Unreadable() {
+    Load();
+    return m_unreadable;
+}
+
+std::string CUpdateJournal::LocalMinute(const std::string& utc) {
+    return IsJournalTime(utc) ? m_store.LocalMinute(utc) : std::string("?");
 }
 
 std::vector<std::string> CUpdateJournal::TakeProblems() {

@@ -16,6 +16,20 @@ namespace sarnok {
 
 // The journal is renamed to its older name before a run is added once it has passed this.
 inline constexpr std::uint64_t kJournalRotateSize = 1024 * 1024;
+// At most this many of the newest records are read, and a longer line is no record of ours.
+inline constexpr std::size_t kJournalRecordLimit = 20000;
+inline constexpr std::size_t kJournalLineLimit = 16 * 1024;
+// The longest text a record's field may hold; printer names and paths are far shorter.
+inline constexpr std::size_t kJournalFieldLimit = 512;
+
+// "2026-12-10T07:30:05Z", as the journal writes its times; anything else is no time of ours.
+bool IsJournalTime(const std::string& text);
+
+// Whether the run written by the process of that id and start time may still be under way: a
+// process that started before the workstation's last start is gone whatever its id now names,
+// and one that cannot be asked is settled like one that is gone, since only an elevated program
+// reads the journal at all.
+bool RunMayBeUnderWay(IJournalStore& store, std::uint32_t pid, const std::string& started);
 
 // One run as the journal tells it, with what became of it.
 struct CJournalEntry {
@@ -41,17 +55,20 @@ public:
     void RunStarted(const CJournalRun& run) override;
     void RunEnded(ERunOutcome outcome) override;
     CLastUpdate Identified(const std::string& printer, const std::string& version) override;
-    std::string LocalMinute(const std::string& utc) override { return m_store.LocalMinute(utc); }
+    // "?" for a time that is not the journal's own form.
+    std::string LocalMinute(const std::string& utc) override;
 
     // Every run in the journal, oldest first; false when there is no journal to read.
     bool Runs(std::vector<CJournalEntry>* runs);
+    // A journal file is there but could not be read: what it holds is unknown, not empty.
+    bool Unreadable();
     // What went wrong since the last call (a line skipped, a record not written), for a log.
     std::vector<std::string> TakeProblems();
 
 private:
     void Load();
-    // Adds one parsed record to the runs read so far.
-    void Apply(const std::string& line, std::size_t lineNumber);
+    // Adds one record to the runs read so far; false when the line is no valid record.
+    bool Apply(const std::string& line);
     void Write(const std::string& line, bool flush, const char* what);
     CLastUpdate LastUpdate(const std::string& printer) const;
 
@@ -60,6 +77,7 @@ private:
     bool m_mayRotate;
     bool m_loaded = false;
     bool m_readable = false;
+    bool m_unreadable = false;
     std::vector<CJournalEntry> m_runs;
     std::map<std::string, std::size_t> m_byId;
     std::string m_startedId; // the run this process started last and has not ended

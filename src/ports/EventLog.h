@@ -20,6 +20,7 @@ inline constexpr unsigned kEventUpdateFailed = 1001;
 inline constexpr unsigned kEventUpdateNotStarted = 1002;
 inline constexpr unsigned kEventUpdateInterrupted = 1003;
 inline constexpr unsigned kEventDeployRunEnded = 1004;
+inline constexpr unsigned kEventFolderSetAside = 1005;
 
 class IEventLog {
 public:

@@ -33,6 +33,27 @@ if [[ "$checks" == *big-log* ]]; then
     head -c 1048576 /dev/zero | tr '\0' 'x' >"$run/deploy.log"
 fi
 
+# The update journal as it may be found: in the folder the console would have made.
+history_dir=$WINEPREFIX/drive_c/ProgramData/Brelwin/History
+journal_record() { # PID PRINTER FIRMWARE: a started record of a run that never ended
+    printf '{"record":"started","id":"%s-1-1","time":"2026-12-09T22:00:00Z","program":"SarnokDeploy","user":"NT AUTHORITY\\\\SYSTEM","pid":%s,"processStarted":"1","printer":"%s","port":"USB001","model":"Tavik Series","from":"27.10","step":"single","firmware":"%s","file":"tavik_32_29.bin","sha256":""}\n' "$1" "$1" "$2" "$3"
+}
+if [[ "$checks" == *journal-garbage* ]]; then
+    # 3 MiB: a 2.5 MiB line of garbage, a record with a NUL in a field, then an interrupted run.
+    mkdir -p "$history_dir"
+    { head -c 2621440 /dev/zero | tr '\0' 'g'; printf '\n'
+      journal_record 8 'Card A\u0000\u001b[2J' 32.29
+      head -c 400000 /dev/zero | tr '\0' '{'; printf '\n'
+      journal_record 9 'Card A' 32.29; } >"$history_dir/updates.jsonl"
+fi
+if [[ "$checks" == *journal-torn* ]]; then
+    # A run that ended, then a line torn by a power loss in the middle of the next record.
+    mkdir -p "$history_dir"
+    { journal_record 8 'Card A' 32.29
+      printf '{"record":"ended","id":"8-1-1","time":"2026-12-09T22:01:00Z","outcome":"success"}\n'
+      printf '{"record":"started","id":"9-1-1","time":"2026-12-'; } >"$history_dir/updates.jsonl"
+fi
+
 failures=0
 fail() {
     echo "FAILED: $*"
@@ -230,7 +251,41 @@ if kind == "json-update":
 print(json.dumps(printers[0]))
 PY
             ;;
-        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send) ;;
+        nonul) [ -f "$run/deploy.log" ] && [ "$(tr -cd '\000' <"$run/deploy.log" | wc -c)" -eq 0 ] ||
+                   fail "the log has a NUL byte or is missing" ;;
+        journal-runs:*)
+            # The journal's whole records: this many runs started, each line whole but the torn one.
+            /usr/bin/python3 - "$history_dir/updates.jsonl" "${item#journal-runs:}" <<'PY' || fail "$item"
+import json, sys
+lines = open(sys.argv[1], "rb").read().decode("utf-8").split("\n")
+records = []
+for line in lines:
+    try:
+        records.append(json.loads(line))
+    except ValueError:
+        pass
+starts = [r for r in records if r.get("record") == "started"]
+assert len(starts) == int(sys.argv[2]), [r.get("id") for r in starts]
+print(len(starts), "runs started;", len(lines) - len(records), "line(s) not whole")
+PY
+            ;;
+        dialog-unfinished)
+            # Sarnok.exe, opened after the run, says the printer's last update did not finish.
+            (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+            unfinished=$!
+            cat >"$run/unfinished.txt" <<'STEPS'
+wait-dialog 30
+select 0
+wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
+click cancel
+wait-gone 10
+STEPS
+            "$wine_run" "$bin/sarnok_driver.exe" "$run/unfinished.txt" >"$run/unfinished.out" 2>&1 ||
+                { cat "$run/unfinished.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
+            wait "$unfinished" 2>/dev/null || true
+            ;;
+        err:*) grep -qF -- "${item#err:}" "$run/deploy.err" || fail "stderr lacks: ${item#err:}" ;;
+        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send|journal-garbage|journal-torn) ;;
         *) fail "unknown check: $item" ;;
     esac
 done

@@ -80,6 +80,9 @@ TEST(DeployOptionsTest, CommandLines) {
         {{"status", "--catalogue-sha256", kDigest}, false},
         {{"detection-script", "--json"}, false},
         {{"detection-script", "--folder"}, false},
+        // Windows PowerShell reads 0x91 and 0x92 as quotes: no byte outside printable ASCII.
+        {{"detection-script", "--folder", "C:\\Apps\x92; calc; \x91"}, false},
+        {{"detection-script", "--folder", "C:\\Tab\there"}, false},
     };
     for (const CParseCase& c : cases) {
         std::string joined;
@@ -230,6 +233,7 @@ TEST(DeployOptionsTest, LogRecordsAreOneCmTraceLineEach) {
 // ProgramData as a user may have left it.
 class CFakeFolders : public ISecureFolders {
 public:
+    bool Elevated() override { return m_elevated; }
     CPathFacts Inspect(const std::string& path) override {
         const auto it = m_paths.find(path);
         return it == m_paths.end() ? CPathFacts{} : it->second;
@@ -239,96 +243,155 @@ public:
             return false;
         }
         m_created.push_back(path + " " + sddl);
-        m_paths[path] = {true, true, false, EOwner::System};
+        m_paths[path] = Folder(ETrustee::Administrators);
         return true;
     }
-    bool ProtectFolder(const std::string& path, const std::string& sddl) override {
+    bool Protect(const std::string& path, const std::string& sddl) override {
         m_protected.push_back(path + " " + sddl);
+        return true;
+    }
+    bool SetAside(const std::string& path, const std::string& newPath) override {
+        m_setAside.push_back(path + " -> " + newPath);
+        // Its whole tree goes with it.
+        for (auto it = m_paths.begin(); it != m_paths.end();) {
+            it = it->first.rfind(path, 0) == 0 ? m_paths.erase(it) : std::next(it);
+        }
         return true;
     }
     std::FILE* OpenAppend(const std::string&, CFileFacts* facts) override {
         *facts = m_file;
+        m_file.m_size = 0; // the next file opened is the new one
         m_opened = std::tmpfile();
         return m_opened;
     }
+    bool RenameOpen(std::FILE*, const std::string& newPath) override {
+        m_renamed.push_back(newPath);
+        return true;
+    }
 
+    static CPathFacts Folder(ETrustee owner, bool reparse = false) {
+        CPathFacts facts;
+        facts.m_exists = facts.m_directory = facts.m_daclRead = true;
+        facts.m_reparsePoint = reparse;
+        facts.m_owner = owner;
+        facts.m_ownerName = owner == ETrustee::Other ? "WORKSTATION\\mallory" : "BUILTIN\\x";
+        return facts;
+    }
+    static CPathFacts File(ETrustee owner) {
+        CPathFacts facts = Folder(owner);
+        facts.m_directory = false;
+        return facts;
+    }
+
+    bool m_elevated = true;
     std::map<std::string, CPathFacts> m_paths;
-    CFileFacts m_file{true, false, 1};
+    CFileFacts m_file{true, false, 1, ETrustee::System, 0};
     std::vector<std::string> m_created;
     std::vector<std::string> m_protected;
+    std::vector<std::string> m_setAside;
+    std::vector<std::string> m_renamed;
     std::FILE* m_opened = nullptr;
 };
-
-// What a descriptor lets each trustee do: "P" protected, and per trustee the access of the
-// ACEs that reach files ("OI" without or with "IO").
-struct CGrants {
-    bool m_protected = false;
-    std::map<std::string, unsigned long> m_files;
-    std::map<std::string, unsigned long> m_folders;
-};
-
-CGrants Grants(const std::string& sddl) {
-    CGrants grants;
-    grants.m_protected = sddl.rfind("D:P(", 0) == 0;
-    const std::regex ace(R"(\(A;([A-Z]*);([0-9A-Za-z]+);;;([A-Z]{2})\))");
-    for (auto it = std::sregex_iterator(sddl.begin(), sddl.end(), ace);
-         it != std::sregex_iterator(); ++it) {
-        const std::string flags = (*it)[1];
-        const std::string right = (*it)[2];
-        const unsigned long mask = right == "FA" ? 0x1f01ffUL : std::stoul(right, nullptr, 16);
-        if (flags.find("IO") == std::string::npos) {
-            grants.m_folders[(*it)[3]] |= mask;
-        }
-        if (flags.find("OI") != std::string::npos) {
-            grants.m_files[(*it)[3]] |= mask;
-        }
-    }
-    return grants;
-}
 
 TEST(DeployOptionsTest, FoldersSystemWritesAreTheAdministratorsAlone) {
     const std::string base = "C:\\ProgramData";
     const std::string brelwin = base + "\\Brelwin";
-    const std::string logs = brelwin + "\\Logs";
-    const CPathFacts admins{true, true, false, EOwner::Administrators};
-    const CPathFacts system{true, true, false, EOwner::System};
+    const std::string history = brelwin + "\\History";
+    const std::string journal = history + "\\updates.jsonl";
+    const std::string aside = ".untrusted-20261210-081500";
+    using F = CFakeFolders;
     const struct {
         const char* m_what;
+        bool m_elevated;
         std::map<std::string, CPathFacts> m_before;
         bool m_used;
+        std::vector<std::string> m_setAside; // the folders renamed, with their new names
         std::size_t m_created;
-        std::size_t m_protected;
+        std::size_t m_protected; // folders and files given the protected DACL again
     } cases[] = {
-        {"nothing there yet", {}, true, 2, 0},
-        // Made by the previous release with ProgramData's ACL: the DACL is set again.
-        {"made before by SYSTEM", {{brelwin, system}, {logs, admins}}, true, 0, 2},
-        {"made first by a user", {{brelwin, {true, true, false, EOwner::Other}}}, false, 0, 0},
-        {"made by the account running the console",
-         {{brelwin, {true, true, false, EOwner::ThisAccount}}},
+        {"nothing there yet", true, {}, true, {}, 2, 0},
+        // The previous release's folders and journal: their DACLs are set again, in place.
+        {"made before by SYSTEM",
          true,
+         {{brelwin, F::Folder(ETrustee::System)},
+          {history, F::Folder(ETrustee::System)},
+          {journal, F::File(ETrustee::System)}},
+         true,
+         {},
+         0,
+         3},
+        {"made first by a user",
+         true,
+         {{brelwin, F::Folder(ETrustee::Other)}, {history, F::Folder(ETrustee::Other)}},
+         true,
+         {brelwin + " -> " + brelwin + aside},
+         2,
+         0},
+        {"History a junction",
+         true,
+         {{brelwin, F::Folder(ETrustee::System)}, {history, F::Folder(ETrustee::System, true)}},
+         true,
+         {history + " -> " + history + aside},
          1,
          1},
-        {"Logs a junction",
-         {{brelwin, system}, {logs, {true, true, true, EOwner::System}}},
-         false,
-         0,
+        {"a journal a user made before the folder was closed",
+         true,
+         {{brelwin, F::Folder(ETrustee::System)},
+          {history, F::Folder(ETrustee::System)},
+          {journal, F::File(ETrustee::Other)}},
+         true,
+         {history + " -> " + history + aside},
+         1,
+         2},
+        {"a journal that is a folder",
+         true,
+         {{brelwin, F::Folder(ETrustee::System)},
+          {history, F::Folder(ETrustee::System)},
+          {journal, F::Folder(ETrustee::System)}},
+         true,
+         {history + " -> " + history + aside},
+         1,
+         2},
+        // Wine runs everything elevated as the owner of every file; so does SYSTEM on its own.
+        {"made by this elevated account",
+         true,
+         {{brelwin, F::Folder(ETrustee::ThisAccount)}},
+         true,
+         {},
+         1,
          1},
-        {"Logs a file",
-         {{brelwin, system}, {logs, {true, false, false, EOwner::System}}},
+        // An unelevated run makes, repairs and renames nothing.
+        {"unelevated, nothing there", false, {}, false, {}, 0, 0},
+        {"unelevated, made by its own account",
          false,
+         {{brelwin, F::Folder(ETrustee::ThisAccount)}, {history, F::Folder(ETrustee::ThisAccount)}},
+         false,
+         {},
          0,
-         1},
+         0},
+        {"unelevated, SYSTEM's folders",
+         false,
+         {{brelwin, F::Folder(ETrustee::System)}, {history, F::Folder(ETrustee::System)}},
+         true,
+         {},
+         0,
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_what);
         CFakeFolders folders;
+        folders.m_elevated = c.m_elevated;
         folders.m_paths = c.m_before;
-        std::string why;
-        const auto path =
-            TrustedFolder(folders, base, {"Brelwin", "Logs"}, kProtectedFolderSddl, &why);
-        EXPECT_EQ(path.has_value(), c.m_used) << why;
-        EXPECT_EQ(path.value_or(""), c.m_used ? logs : "");
-        EXPECT_EQ(why.empty(), c.m_used);
+        const CTrustedFolder found =
+            TrustedFolder(folders, base, {"Brelwin", "History"},
+                          {"updates.jsonl", "updates.1.jsonl"}, "20261210-081500");
+        EXPECT_EQ(found.m_path.value_or(""), c.m_used ? history : "") << found.m_why;
+        EXPECT_EQ(folders.m_setAside, c.m_setAside);
+        ASSERT_EQ(found.m_setAside.size(), c.m_setAside.size());
+        for (const CSetAside& set : found.m_setAside) {
+            EXPECT_NE(set.m_oldOwner, "");
+            EXPECT_NE(set.m_why, "");
+        }
         EXPECT_EQ(folders.m_created.size(), c.m_created);
         EXPECT_EQ(folders.m_protected.size(), c.m_protected);
         for (const std::string& made : folders.m_created) {
@@ -336,54 +399,85 @@ TEST(DeployOptionsTest, FoldersSystemWritesAreTheAdministratorsAlone) {
         }
     }
 
-    // The journal's folder: the same, and its files take appends from Authenticated Users.
-    CFakeFolders folders;
-    std::string why;
-    ASSERT_TRUE(TrustedFolder(folders, base, {"Brelwin", "History"}, kJournalFolderSddl, &why));
-    EXPECT_EQ(folders.m_created.back(), brelwin + "\\History " + kJournalFolderSddl);
-
-    constexpr unsigned long kWrites = 0x2 | 0x10 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x40;
-    constexpr unsigned long kAppend = 0x4;
-    for (const char* sddl : {kProtectedFolderSddl, kJournalFolderSddl}) {
-        SCOPED_TRACE(sddl);
-        const CGrants grants = Grants(sddl);
-        EXPECT_TRUE(grants.m_protected);
-        EXPECT_EQ(grants.m_folders.at("SY"), 0x1f01ffUL);
-        EXPECT_EQ(grants.m_folders.at("BA"), 0x1f01ffUL);
-        for (const char* user : {"BU", "AU"}) {
-            if (grants.m_files.count(user) == 0) {
-                continue;
-            }
-            // Neither folder nor file may be changed, created in or deleted by a user.
-            EXPECT_EQ(grants.m_folders.at(user) & (kWrites | kAppend), 0UL) << user;
-            EXPECT_EQ(grants.m_files.at(user) & kWrites, 0UL) << user;
-        }
-        for (const auto& [trustee, mask] : grants.m_files) {
-            EXPECT_TRUE(trustee == "SY" || trustee == "BA" || trustee == "BU" || trustee == "AU")
-                << trustee;
+    // Nobody but SYSTEM and Administrators has any right: a read right is enough to lock a file.
+    const std::regex ace(R"(\(A;[A-Z]*;[0-9A-Za-z]+;;;([A-Z]{2})\))");
+    for (const std::string sddl : {kProtectedFolderSddl, kProtectedFileSddl}) {
+        EXPECT_NE(sddl.find("D:P("), std::string::npos) << sddl;
+        for (auto it = std::sregex_iterator(sddl.begin(), sddl.end(), ace);
+             it != std::sregex_iterator(); ++it) {
+            EXPECT_TRUE((*it)[1] == "SY" || (*it)[1] == "BA") << sddl;
         }
     }
-    EXPECT_EQ(Grants(kProtectedFolderSddl).m_files.count("AU"), 0u);
-    EXPECT_EQ(Grants(kJournalFolderSddl).m_files.at("AU") & kAppend, kAppend);
+    EXPECT_EQ(std::string(kProtectedFolderSddl).rfind("O:BA", 0), 0u);
+}
 
-    // The log itself: a plain file with one name, or nothing is written.
+TEST(DeployOptionsTest, LogFoldersNoUserCanChange) {
+    const auto folder = [](ETrustee owner, std::vector<CAccessEntry> dacl) {
+        CPathFacts facts = CFakeFolders::Folder(owner);
+        facts.m_dacl = std::move(dacl);
+        return facts;
+    };
+    const CAccessEntry system{true, ETrustee::System, 0x1f01ff};
+    const CAccessEntry usersRead{true, ETrustee::Users, 0x1200a9};
+    CPathFacts nullDacl = folder(ETrustee::Administrators, {});
+    nullDacl.m_nullDacl = true;
+    CPathFacts junction = folder(ETrustee::System, {system});
+    junction.m_reparsePoint = true;
+    const struct {
+        const char* m_what;
+        CPathFacts m_facts;
+        bool m_elevated;
+        bool m_refused;
+    } cases[] = {
+        {"Program Files", folder(ETrustee::TrustedInstaller, {system, usersRead}), true, false},
+        {"an administrators' folder", folder(ETrustee::Administrators, {system}), true, false},
+        // C:\Windows\Temp: Users may create files (0x6) in it.
+        {"Windows\\Temp", folder(ETrustee::System, {system, {true, ETrustee::Users, 0x6}}), true,
+         true},
+        {"Everyone full control", folder(ETrustee::System, {{true, ETrustee::Everyone, 0x1f01ff}}),
+         true, true},
+        {"Authenticated Users modify",
+         folder(ETrustee::Administrators, {{true, ETrustee::AuthenticatedUsers, 0x1301bf}}), true,
+         true},
+        {"Interactive generic write",
+         folder(ETrustee::Administrators, {{true, ETrustee::Interactive, 0x40000000}}), true, true},
+        {"a denial is no grant",
+         folder(ETrustee::Administrators, {{false, ETrustee::Users, 0x1f01ff}}), true, false},
+        {"a user's folder", folder(ETrustee::Other, {system}), true, true},
+        {"its own, elevated", folder(ETrustee::ThisAccount, {system}), true, false},
+        {"its own, unelevated", folder(ETrustee::ThisAccount, {system}), false, true},
+        {"no DACL at all", nullDacl, true, true},
+        {"a junction", junction, true, true},
+        {"missing", CPathFacts{}, true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UserWritableFolder(c.m_facts, c.m_elevated).has_value(), c.m_refused) << c.m_what;
+    }
+
+    // The log itself: a plain file with one name of a trusted owner, or nothing is written; a
+    // full one is renamed through the handle it was checked by.
     const struct {
         const char* m_what;
         CFileFacts m_facts;
         bool m_opened;
+        bool m_renamed;
     } files[] = {
-        {"a plain file", {true, false, 1}, true},
-        {"a second name of another file", {true, false, 2}, false},
-        {"a symbolic link", {true, true, 1}, false},
-        {"a folder", {false, false, 1}, false},
+        {"a plain file", {true, false, 1, ETrustee::System, 10}, true, false},
+        {"a full log", {true, false, 1, ETrustee::System, kLogRotateSize}, true, true},
+        {"a second name of another file", {true, false, 2, ETrustee::System, 0}, false, false},
+        {"a symbolic link", {true, true, 1, ETrustee::System, 0}, false, false},
+        {"a folder", {false, false, 1, ETrustee::System, 0}, false, false},
+        {"a user's file", {true, false, 1, ETrustee::Other, kLogRotateSize}, false, false},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.m_what);
-        CFakeFolders folder;
-        folder.m_file = f.m_facts;
+        CFakeFolders folders;
+        folders.m_file = f.m_facts;
         std::string problem;
-        std::FILE* log = OpenTrustedAppend(folder, logs + "\\SarnokDeploy.log", &problem);
+        std::FILE* log = OpenTrustedAppend(folders, "C:\\L\\x.log", "C:\\L\\x.lo_", &problem);
         EXPECT_EQ(log != nullptr, f.m_opened) << problem;
+        EXPECT_EQ(folders.m_renamed, f.m_renamed ? std::vector<std::string>{"C:\\L\\x.lo_"}
+                                                 : std::vector<std::string>{});
         if (log != nullptr) {
             std::fclose(log);
         }

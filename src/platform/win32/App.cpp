@@ -8,6 +8,7 @@
 #include "Win32JournalStore.h"
 #include "Win32LibraryLoader.h"
 #include "Win32ProfileReader.h"
+#include "Win32SecureFolders.h"
 #include "Win32Spooler.h"
 #include "Win32StatusLibrary.h"
 #include "Win32SystemServices.h"
@@ -50,15 +51,24 @@ bool CfuuApp::InitInstance(HINSTANCE instance) {
     CWin32VersionApi versionApi;
     CWin32Digest digest;
     CWin32EventLog events("Sarnok");
-    // The journal is appended to only where the deployment console has made it: this program
-    // never creates it, so an unelevated technician never owns what SYSTEM reads.
+    // The journal is appended to only where the deployment console has made it, in a folder
+    // SYSTEM can trust, and only by a dialog that may append to it: an elevated one, since only
+    // SYSTEM and Administrators have any right there. This program never creates it, and an
+    // unelevated dialog keeps no journal and reads none.
     const std::string history = ProgramDataFolder() + "\\Brelwin\\History";
     std::unique_ptr<CWin32JournalStore> journalStore;
     std::unique_ptr<CUpdateJournal> journal;
-    const DWORD found = ::GetFileAttributesA((history + "\\updates.jsonl").c_str());
-    if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    CWin32SecureFolders folders;
+    const bool elevated = folders.Elevated();
+    const CPathFacts facts = folders.Inspect(history);
+    if (elevated && facts.m_directory && !facts.m_reparsePoint &&
+        OwnerTrusted(facts.m_owner, elevated)) {
         journalStore = std::make_unique<CWin32JournalStore>(history, false);
-        journal = std::make_unique<CUpdateJournal>(*journalStore, "Sarnok", false);
+        if (journalStore->CanAppend()) {
+            journal = std::make_unique<CUpdateJournal>(*journalStore, "Sarnok", false);
+        } else {
+            journalStore.reset();
+        }
     }
     const CServices services{spooler, statusLibrary, loader, files, clock,         system,
                              profile, versionApi,    digest, &lock, journal.get(), &events};

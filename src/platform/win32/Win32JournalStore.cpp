@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -30,52 +31,92 @@ HANDLE OpenPlain(const std::string& path, DWORD access, DWORD disposition) {
     return file;
 }
 
-bool ReadWhole(const std::string& path, std::string* text) {
-    HANDLE file = OpenPlain(path, GENERIC_READ | FILE_READ_ATTRIBUTES, OPEN_EXISTING);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    char chunk[65536];
-    DWORD read = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) != FALSE && read > 0) {
-        text->append(chunk, read);
-    }
-    ::CloseHandle(file);
-    return true;
-}
-
 std::uint64_t Ticks(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 } // namespace
 
-std::optional<std::string> CWin32JournalStore::Read() {
-    std::string text;
-    const bool older = ReadWhole(Older(), &text);
-    // The older file may end in a line torn by a power loss: it must not join the next.
-    if (older && !text.empty() && text.back() != '\n') {
-        text += '\n';
+bool CWin32JournalStore::CanAppend() {
+    HANDLE file = OpenPlain(Current(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                            OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
     }
-    const bool current = ReadWhole(Current(), &text);
-    if (!older && !current) {
-        return std::nullopt;
+    ::CloseHandle(file);
+    return true;
+}
+
+CJournalFile CWin32JournalStore::ReadFile(bool older) {
+    CJournalFile result;
+    HANDLE file =
+        OpenPlain(older ? Older() : Current(), GENERIC_READ | FILE_READ_ATTRIBUTES, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        result.m_state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                             ? EJournalFileState::Missing
+                             : EJournalFileState::Unreadable;
+        return result;
     }
-    return text;
+    LARGE_INTEGER size{};
+    bool ok = ::GetFileSizeEx(file, &size) != FALSE;
+    const auto total = static_cast<std::uint64_t>(size.QuadPart);
+    if (ok && total > kJournalReadLimit) {
+        LARGE_INTEGER from{};
+        from.QuadPart = static_cast<LONGLONG>(total - kJournalReadLimit);
+        ok = ::SetFilePointerEx(file, from, nullptr, FILE_BEGIN) != FALSE;
+        result.m_cut = true;
+    }
+    if (ok) {
+        result.m_text.resize(static_cast<std::size_t>(std::min(total, kJournalReadLimit)));
+        std::size_t have = 0;
+        DWORD read = 0;
+        // A range another process has locked fails the read: that is no end of the journal.
+        while (ok && have < result.m_text.size()) {
+            ok = ::ReadFile(file, result.m_text.data() + have,
+                            static_cast<DWORD>(result.m_text.size() - have), &read,
+                            nullptr) != FALSE;
+            if (ok && read == 0) {
+                break; // it shrank meanwhile
+            }
+            have += read;
+        }
+        result.m_text.resize(have);
+    }
+    ::CloseHandle(file);
+    result.m_state = ok ? EJournalFileState::Read : EJournalFileState::Unreadable;
+    if (!ok) {
+        result.m_text.clear();
+    }
+    return result;
 }
 
 bool CWin32JournalStore::Append(const std::string& line, bool flush) {
     // Opened for each record: a file renamed by another program's rotation is never written
-    // under its old name. Append access alone writes at the end, whoever else appends.
-    HANDLE file = OpenPlain(Current(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                            m_create ? OPEN_ALWAYS : OPEN_EXISTING);
+    // under its old name. Append access writes at the end, whoever else appends; read access
+    // tells whether the last record was torn by a power loss.
+    HANDLE file =
+        OpenPlain(Current(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                  m_create ? OPEN_ALWAYS : OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
+    std::string text = line;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file, &size) != FALSE && size.QuadPart > 0) {
+        LARGE_INTEGER last{};
+        last.QuadPart = size.QuadPart - 1;
+        char byte = '\n';
+        DWORD read = 0;
+        if (::SetFilePointerEx(file, last, nullptr, FILE_BEGIN) != FALSE &&
+            ::ReadFile(file, &byte, 1, &read, nullptr) != FALSE && read == 1 && byte != '\n') {
+            text.insert(text.begin(), '\n');
+        }
+    }
     DWORD written = 0;
-    bool ok = ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) !=
+    bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) !=
                   FALSE &&
-              written == line.size();
+              written == text.size();
     if (ok && flush) {
         ok = ::FlushFileBuffers(file) != FALSE;
     }
@@ -109,7 +150,7 @@ std::string CWin32JournalStore::LocalMinute(const std::string& utc) {
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (std::sscanf(utc.c_str(), "%4u-%2u-%2uT%2u:%2u:%2u", &year, &month, &day, &hour, &minute,
                     &second) != 6) {
-        return utc;
+        return "?";
     }
     time.wYear = static_cast<WORD>(year);
     time.wMonth = static_cast<WORD>(month);
@@ -143,11 +184,11 @@ std::string CWin32JournalStore::UserName() {
     return ProcessAccountName();
 }
 
-bool CWin32JournalStore::ProcessRunning(std::uint32_t pid, const std::string& started) {
+EProcessState CWin32JournalStore::ProcessState(std::uint32_t pid, const std::string& started) {
     HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) {
-        // Another account's process is there but cannot be asked: its run may be under way.
-        return ::GetLastError() == ERROR_ACCESS_DENIED;
+        return ::GetLastError() == ERROR_ACCESS_DENIED ? EProcessState::Unknown
+                                                       : EProcessState::Gone;
     }
     FILETIME created{}, exited{}, kernel{}, user{};
     DWORD code = 0;
@@ -155,7 +196,19 @@ bool CWin32JournalStore::ProcessRunning(std::uint32_t pid, const std::string& st
                          std::to_string(Ticks(created)) == started &&
                          ::GetExitCodeProcess(process, &code) != FALSE && code == STILL_ACTIVE;
     ::CloseHandle(process);
-    return running;
+    return running ? EProcessState::Running : EProcessState::Gone;
+}
+
+std::uint64_t CWin32JournalStore::BootTime() {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    // The time since the start in 100 ns units, less a second: the tick count's coarse steps
+    // must not make a process of this boot look older than the boot, and no process of the one
+    // before started within a second of this one's start.
+    const std::uint64_t up = static_cast<std::uint64_t>(::GetTickCount64()) * 10000;
+    const std::uint64_t margin = 10000000;
+    const std::uint64_t ticks = Ticks(now);
+    return ticks > up + margin ? ticks - up - margin : 0;
 }
 
 std::uint32_t CWin32JournalStore::TickCount() {

@@ -15,7 +15,9 @@ public:
     CWin32JournalStore(std::string folder, bool create)
         : m_folder(std::move(folder)), m_create(create) {}
 
-    std::optional<std::string> Read() override;
+    // The current file is there and this process may append to it.
+    bool CanAppend();
+    CJournalFile ReadFile(bool older) override;
     bool Append(const std::string& line, bool flush) override;
     std::uint64_t Size() override;
     bool Rotate() override;
@@ -24,7 +26,8 @@ public:
     std::uint32_t ProcessId() override;
     std::string ProcessStarted() override;
     std::string UserName() override;
-    bool ProcessRunning(std::uint32_t pid, const std::string& started) override;
+    EProcessState ProcessState(std::uint32_t pid, const std::string& started) override;
+    std::uint64_t BootTime() override;
     std::uint32_t TickCount() override;
     std::string ToUtf8(const std::string& text) override;
     std::string FromUtf8(const std::string& text) override;

@@ -40,6 +40,8 @@ int ExitCodeOf(EDeployError error) {
     case EDeployError::NoPrinterList:
     case EDeployError::NoStatusLibrary:
         return kExitUsage;
+    case EDeployError::Internal:
+        return kExitFailed;
     }
     return kExitUsage;
 }
@@ -99,11 +101,40 @@ void WarnOfJournal(IDeployPlatform& platform, CDeployOutput* output) {
     }
 }
 
+// The document of a run the program itself could not finish.
+std::string InternalJson(IDeployPlatform& platform, bool update) {
+    nlohmann::ordered_json document = {{"version", platform.Version()},
+                                       {"exitCode", kExitFailed},
+                                       {"error", ErrorWord(EDeployError::Internal)}};
+    if (update) {
+        document["missing"] = nlohmann::ordered_json::array();
+    }
+    document["printers"] = nlohmann::ordered_json::array();
+    return document.dump(2);
+}
+
+// Folders SYSTEM could not trust and set aside: a warning each, on stderr, in the log when
+// there is one, and on the Event Log, which an administrator watching the fleet reads.
+void ReportSetAside(IDeployPlatform& platform, CEventForwarder& events, CDeployOutput* output) {
+    for (const CSetAside& aside : platform.TakeSetAside()) {
+        const std::string text = "warning: " + aside.m_why + ": renamed to " + aside.m_newPath +
+                                 " and made again for SYSTEM and Administrators alone";
+        Warn(platform, text);
+        if (output != nullptr) {
+            output->LogOnly(text, ELogType::Warning);
+        }
+        events.Report(kEventFolderSetAside, EEventType::Warning,
+                      {aside.m_path, aside.m_newPath, aside.m_why, aside.m_oldOwner,
+                       events.Program(), events.Account()});
+    }
+}
+
 int Status(const CDeployOptions& options, IDeployPlatform& platform) {
     // A run that identifies printers may settle an interrupted update and report it.
     platform.PrepareEventSource();
     CDeployOutput output(nullptr, nullptr);
     CDeployTool tool(platform.Environment(), output, false);
+    ReportSetAside(platform, tool.Events(), nullptr);
     std::string why;
     CRunEnd end;
     end.m_error = CheckBeforePrinters(platform, tool, &why);
@@ -146,6 +177,7 @@ int Detect(const CDeployOptions& options, IDeployPlatform& platform) {
     }
     CDeployOutput output(nullptr, nullptr);
     CDeployTool tool(platform.Environment(), output, false);
+    ReportSetAside(platform, tool.Events(), nullptr);
     if (platform.AcquireUpdateLock() == ELockAnswer::Taken) {
         // Not installed: the install runs, meets the lock and answers 1618, which the
         // deployment system retries later.
@@ -219,27 +251,15 @@ private:
     IDeployPlatform& m_platform;
 };
 
-int Update(const CDeployOptions& options, IDeployPlatform& platform) {
-    std::string logPath;
-    std::string logProblem;
-    std::FILE* log = platform.OpenLog(options.m_logFile, &logPath, &logProblem);
-    if (log == nullptr && !logProblem.empty()) {
-        Warn(platform, "warning: " + logProblem + "; going on without the log");
-    }
-    const std::string account = platform.Account();
-    CDeployOutput output(options.m_json ? nullptr : platform.Out(), log,
-                         [&platform, account](const std::string& message, ELogType type) {
-                             return CmTraceRecord(message, type, platform.LogStamp(),
-                                                  platform.Program(), account);
-                         });
-    // Every run leaves its header and its end in the log, whatever ends it.
-    output.LogOnly("==== " + platform.Now() + "  " + platform.Program() + " " + platform.Version() +
-                   " update" + (options.m_all ? " --all" : "") +
-                   (options.m_reinstall ? " --reinstall" : ""));
-    CCloseWatch closeWatch(platform, output);
+int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
+                   CDeployOutput& output) {
     platform.PrepareEventSource();
     CDeployTool tool(platform.Environment(), output, options.m_reinstall);
     output.SetElapsed([&tool] { return tool.Elapsed(); });
+    // Its note writes to the log through the tool: watched only while both are there.
+    std::optional<CCloseWatch> closeWatch;
+    closeWatch.emplace(platform, output);
+    ReportSetAside(platform, tool.Events(), &output);
 
     CRunEnd end;
     std::string why;
@@ -321,10 +341,53 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
     if (options.m_json) {
         std::fprintf(platform.Out(), "%s\n", tool.UpdateJson(reports, end).c_str());
     }
+    return end.m_exitCode;
+}
+
+int Update(const CDeployOptions& options, IDeployPlatform& platform) {
+    if (!options.m_logFile.empty()) {
+        // SYSTEM appends to this file and renames it when full: in a folder a user can change,
+        // a planted junction or link would turn either into a write or a move anywhere.
+        if (const auto problem = platform.LogFolderProblem(options.m_logFile)) {
+            Warn(platform, "--log " + options.m_logFile +
+                               ": its folder is not one that only "
+                               "administrators can change: " +
+                               *problem + "; nothing was done");
+            return kExitUsage;
+        }
+    }
+    std::string logPath;
+    std::string logProblem;
+    std::FILE* log = platform.OpenLog(options.m_logFile, &logPath, &logProblem);
+    if (log == nullptr && !logProblem.empty()) {
+        Warn(platform, "warning: " + logProblem + "; going on without the log");
+    }
+    const std::string account = platform.Account();
+    CDeployOutput output(options.m_json ? nullptr : platform.Out(), log,
+                         [&platform, account](const std::string& message, ELogType type) {
+                             return CmTraceRecord(message, type, platform.LogStamp(),
+                                                  platform.Program(), account);
+                         });
+    // Every run leaves its header and its end in the log, whatever ends it.
+    output.LogOnly("==== " + platform.Now() + "  " + platform.Program() + " " + platform.Version() +
+                   " update" + (options.m_all ? " --all" : "") +
+                   (options.m_reinstall ? " --reinstall" : ""));
+    int code = kExitFailed;
+    try {
+        code = UpdatePrinters(options, platform, output);
+    } catch (const std::exception& failure) {
+        // Out of memory or worse: still one record and one document, as for every other end.
+        output.Line(std::string("Summary: the program failed (") + failure.what() +
+                        "); exit code 1 (internal)",
+                    ELogType::Error);
+        if (options.m_json) {
+            std::fprintf(platform.Out(), "%s\n", InternalJson(platform, true).c_str());
+        }
+    }
     if (log != nullptr) {
         std::fclose(log);
     }
-    return end.m_exitCode;
+    return code;
 }
 
 int DetectionScriptCommand(const CDeployOptions& options, IDeployPlatform& platform) {
@@ -341,15 +404,27 @@ int DetectionScriptCommand(const CDeployOptions& options, IDeployPlatform& platf
 
 // The journal's runs, newest first, one line each or one JSON document.
 int History(const CDeployOptions& options, IDeployPlatform& platform) {
+    if (!platform.Elevated()) {
+        Warn(platform, "the update journal is for administrators: run history from an elevated "
+                       "prompt or as SYSTEM");
+        return kExitUsage;
+    }
+    const CDeployEnvironment environment = platform.Environment();
+    CEventForwarder events(environment.m_events);
+    ReportSetAside(platform, events, nullptr);
     CUpdateJournal* journal = platform.Journal();
     std::vector<CJournalEntry> runs;
+    if (journal != nullptr && journal->Unreadable()) {
+        Warn(platform, "the update journal cannot be read");
+        return kExitUsage;
+    }
     if (journal == nullptr || !journal->Runs(&runs)) {
         Warn(platform, "there is no update journal on this workstation");
         return kExitUsage;
     }
     WarnOfJournal(platform, nullptr);
     const std::string wanted = options.m_printers.empty() ? "" : options.m_printers.front();
-    const auto toUtf8 = platform.Environment().m_toUtf8;
+    const auto toUtf8 = environment.m_toUtf8;
     const auto u = [&](const std::string& text) { return toUtf8(text); };
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     std::string text;
@@ -389,16 +464,7 @@ int History(const CDeployOptions& options, IDeployPlatform& platform) {
     return kExitOk;
 }
 
-} // namespace
-
-int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
-    CDeployOptions options;
-    std::string error;
-    if (!ParseArguments(args, &options, &error)) {
-        std::fprintf(platform.Err(), "%s: %s\n%s", platform.Program(), error.c_str(),
-                     UsageText(platform.Program()).c_str());
-        return kExitUsage;
-    }
+int RunCommand(const CDeployOptions& options, IDeployPlatform& platform) {
     switch (options.m_command) {
     case ECommand::Help:
         std::fputs(UsageText(platform.Program()).c_str(), platform.Out());
@@ -418,6 +484,28 @@ int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
         return History(options, platform);
     }
     return kExitUsage;
+}
+
+} // namespace
+
+int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
+    CDeployOptions options;
+    std::string error;
+    if (!ParseArguments(args, &options, &error)) {
+        std::fprintf(platform.Err(), "%s: %s\n%s", platform.Program(), error.c_str(),
+                     UsageText(platform.Program()).c_str());
+        return kExitUsage;
+    }
+    try {
+        return RunCommand(options, platform);
+    } catch (const std::exception& failure) {
+        std::fprintf(platform.Err(), "%s: the program failed: %s\n", platform.Program(),
+                     failure.what());
+        if (options.m_json && options.m_command == ECommand::Status) {
+            std::fprintf(platform.Out(), "%s\n", InternalJson(platform, false).c_str());
+        }
+        return kExitFailed;
+    }
 }
 
 } // namespace sarnok::deploy

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DeployTool.h"
+#include "TrustedFolders.h"
 #include "journal/UpdateJournal.h"
 #include "ports/Digest.h"
 
@@ -59,6 +60,14 @@ public:
     // The workstation's update journal, also in Environment()'s ports; null when there is none
     // this program may use.
     virtual CUpdateJournal* Journal() = 0;
+    // SYSTEM or an elevated administrator: only such a run makes or repairs the folders and
+    // reads the journal.
+    virtual bool Elevated() = 0;
+    // Why --log's file is in a folder a standard user could change (SYSTEM would then write or
+    // rename wherever a planted link leads); nothing when it is not.
+    virtual std::optional<std::string> LogFolderProblem(const std::string& option) = 0;
+    // The folders set aside since the last call, because SYSTEM could not trust them.
+    virtual std::vector<CSetAside> TakeSetAside() = 0;
     // Where the console's output and warnings go.
     virtual std::FILE* Out() { return stdout; }
     virtual std::FILE* Err() { return stderr; }

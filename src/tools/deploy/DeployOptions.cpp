@@ -103,7 +103,15 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
                 return false;
             }
             if (!detect) {
-                value = args[i + 1];
+                // Windows PowerShell 5.1 reads the script in the ANSI code page, where bytes
+                // such as 0x91 and 0x92 are quotes too: only printable ASCII stays a literal.
+                const std::string& folder = args[i + 1];
+                if (std::any_of(folder.begin(), folder.end(),
+                                [](char c) { return c < 0x20 || c > 0x7e; })) {
+                    *error = "--folder takes printable ASCII characters only";
+                    return false;
+                }
+                value = folder;
             } else if (const auto digest = ParseSha256(args[i + 1])) {
                 value = FormatSha256(*digest);
             }
@@ -219,6 +227,8 @@ const char* ErrorWord(EDeployError error) {
         return "no-status-library";
     case EDeployError::Interrupted:
         return "interrupted";
+    case EDeployError::Internal:
+        return "internal";
     }
     return nullptr;
 }

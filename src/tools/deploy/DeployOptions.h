@@ -83,6 +83,7 @@ enum class EDeployError : std::uint8_t {
     PrinterNotFound, // a printer named with --printer is not a card printer
     NoStatusLibrary, // card printers are listed, but the maker's status library is not there
     Interrupted,     // Ctrl+C or Ctrl+Break: the run stopped after a printer's update
+    Internal,        // the program itself failed (out of memory): exit 1, and the log says so
 };
 // Null for None.
 const char* ErrorWord(EDeployError error);

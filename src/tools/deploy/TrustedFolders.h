@@ -1,5 +1,6 @@
 // The console's folders under ProgramData, which SYSTEM writes to, made so that no standard user
-// can redirect or forge what goes there.
+// can redirect, forge, read or lock what goes there; and the test a folder named from outside
+// (--log, the program's own folder) must pass before SYSTEM writes or registers anything there.
 #pragma once
 
 #include "ports/SecureFolders.h"
@@ -11,30 +12,57 @@
 
 namespace sarnok::deploy {
 
-// SYSTEM and Administrators full control, Users read and traverse (FILE_GENERIC_READ |
-// FILE_TRAVERSE), for the folder and everything made in it; protected, so nothing of
-// ProgramData's own ACL, which lets Users create folders and files, is inherited.
-inline constexpr const char* kProtectedFolderSddl =
-    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// SYSTEM and Administrators full control, for the folder and everything made in it, and nobody
+// else: a read right alone is enough to lock a file (LockFileEx) and so to hold up SYSTEM's
+// appends. Protected, so nothing of ProgramData's own ACL, which lets Users create folders and
+// files, is inherited. Owned by Administrators.
+inline constexpr const char* kProtectedFolderSddl = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The same DACL for a file that was there before the folder was protected: an ACE it inherited
+// from an earlier folder ACL (Users' read, Authenticated Users' append) goes with it.
+inline constexpr const char* kProtectedFileSddl = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
-// The journal's folder as above, where Authenticated Users may also read and, in the files
-// only (inherit-only), append: FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, without
-// write or delete, so a technician's dialog can add its updates and change none.
-inline constexpr const char* kJournalFolderSddl =
-    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;AU)"
-    "(A;OIIO;0x100084;;;AU)";
+// The rights that let a trustee change what a folder holds: write or append data (create files
+// or folders), delete children or the folder, change its DACL or owner, and the generic rights
+// that include them.
+inline constexpr std::uint32_t kFolderWriteRights =
+    0x2 | 0x4 | 0x40 | 0x10000 | 0x40000 | 0x80000 | 0x2000000 | 0x10000000 | 0x40000000;
 
-// base\parts[0]\...\parts[n-1], every part made with kProtectedFolderSddl, the last with
-// leafSddl. A part that exists is used only when it is a folder, no reparse point, owned by
-// SYSTEM, Administrators or the account running this program (which could have written there
-// anyway; a user's folder is never SYSTEM's); it then gets its descriptor's DACL again (earlier
-// releases made these folders with ProgramData's inherited ACL). Nothing, with why in one line,
-// otherwise.
-std::optional<std::string> TrustedFolder(ISecureFolders& folders, const std::string& base,
-                                         const std::vector<std::string>& parts,
-                                         const std::string& leafSddl, std::string* why);
+// A folder that was renamed out of the way because SYSTEM could not trust it.
+struct CSetAside {
+    std::string m_path;
+    std::string m_newPath;
+    std::string m_oldOwner;
+    std::string m_why;
+};
 
-// A file for appending that is a plain file with one name; null, with why, otherwise.
-std::FILE* OpenTrustedAppend(ISecureFolders& folders, const std::string& path, std::string* why);
+struct CTrustedFolder {
+    std::optional<std::string> m_path;
+    // Why there is no folder; empty when there is one, or when an unelevated run found none.
+    std::string m_why;
+    std::vector<CSetAside> m_setAside;
+};
+
+// base\parts[0]\...\parts[n-1], each part made with kProtectedFolderSddl. Only an elevated
+// process makes or repairs a folder; an unelevated one uses what it finds trustworthy and
+// touches nothing. A part that is no plain folder (a file, a junction, a link), whose owner is
+// not trusted, or (the last part) that holds one of leafFiles as anything but a plain file of
+// a trusted owner, is set aside: renamed through its own handle to NAME.untrusted-STAMP, and a
+// fresh one made. A trusted part gets the protected DACL again on its own handle (an earlier
+// release made these folders with ProgramData's inherited ACL), never carried into the tree, and
+// so does each of leafFiles that exists. stamp: the local time now as "YYYYMMDD-HHMMSS".
+CTrustedFolder TrustedFolder(ISecureFolders& folders, const std::string& base,
+                             const std::vector<std::string>& parts,
+                             const std::vector<std::string>& leafFiles, const std::string& stamp);
+
+// Why a standard user could change what is in this folder: not a plain folder, an owner other
+// than SYSTEM, Administrators or TrustedInstaller, or an ACE that lets Users, Authenticated
+// Users, Everyone or Interactive write, append or create in it. Nothing when none can.
+std::optional<std::string> UserWritableFolder(const CPathFacts& facts, bool elevated);
+
+// A file for appending that is a plain file with one name and a trusted owner; null, with why,
+// otherwise. A file that has reached the log's limit is first renamed to rotated, through the
+// handle just checked, and a new one opened.
+std::FILE* OpenTrustedAppend(ISecureFolders& folders, const std::string& path,
+                             const std::string& rotated, std::string* why);
 
 } // namespace sarnok::deploy

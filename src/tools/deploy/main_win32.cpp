@@ -28,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,23 +43,6 @@ std::string LoadResourceString(unsigned id) {
     char buffer[1024];
     const int length = ::LoadStringA(::GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
-// A log that has reached its limit becomes the older log, as Configuration Manager keeps its
-// own: SarnokDeploy.log is renamed to SarnokDeploy.lo_, replacing the one before. A log that
-// cannot be renamed is appended to as it is.
-void RotateFullLog(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == FALSE ||
-        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-        return;
-    }
-    const std::uint64_t size =
-        (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (deploy::LogIsFull(size)) {
-        ::MoveFileExA(path.c_str(), deploy::RotatedLogName(path).c_str(),
-                      MOVEFILE_REPLACE_EXISTING);
-    }
 }
 
 // Ctrl+C and Ctrl+Break wait until the printer being updated has its click ended: the console
@@ -171,26 +155,56 @@ public:
 
     void PrepareEventSource() override {
         std::string path;
-        if (m_system.GetExecutablePath(&path)) {
+        if (!m_system.GetExecutablePath(&path)) {
+            return;
+        }
+        // The key names the message file that the Event Log viewer, elevated, loads: only a copy
+        // in a folder no user can change may put itself there.
+        const std::string folder = path.substr(0, path.find_last_of("\\/"));
+        if (!deploy::UserWritableFolder(m_folders.Inspect(folder), m_folders.Elevated())) {
             deploy::RegisterEventSourceFor(path);
         }
     }
+
+    bool Elevated() override { return m_folders.Elevated(); }
+
+    std::optional<std::string> LogFolderProblem(const std::string& option) override {
+        char full[MAX_PATH];
+        char* name = nullptr;
+        const DWORD length = ::GetFullPathNameA(option.c_str(), sizeof full, full, &name);
+        if (length == 0 || length >= sizeof full || name == nullptr || name == full) {
+            return std::string("it does not name a file");
+        }
+        const std::string folder(full, static_cast<std::size_t>(name - full - 1));
+        // A drive's root ("C:\\") is inspected as itself, not as "C:".
+        const std::string inspected = folder.size() == 2 ? folder + "\\" : folder;
+        return deploy::UserWritableFolder(m_folders.Inspect(inspected), m_folders.Elevated());
+    }
+
+    std::vector<deploy::CSetAside> TakeSetAside() override { return std::exchange(m_setAside, {}); }
 
     CUpdateJournal* Journal() override {
         if (!m_journalTried) {
             m_journalTried = true;
             const std::string base = ProgramDataFolder();
-            std::string problem = "the ProgramData folder is unknown";
-            const auto folder = base.empty()
-                                    ? std::nullopt
-                                    : deploy::TrustedFolder(m_folders, base, {"Brelwin", "History"},
-                                                            deploy::kJournalFolderSddl, &problem);
-            if (folder) {
-                m_journalStore = std::make_unique<CWin32JournalStore>(*folder, true);
-                m_journal = std::make_unique<CUpdateJournal>(*m_journalStore, "SarnokDeploy", true);
-            } else {
+            if (base.empty()) {
+                std::fprintf(stderr, "SarnokDeploy: warning: the ProgramData folder is unknown; "
+                                     "no update journal\n");
+                return nullptr;
+            }
+            const deploy::CTrustedFolder folder =
+                deploy::TrustedFolder(m_folders, base, {"Brelwin", "History"},
+                                      {"updates.jsonl", "updates.1.jsonl"}, FolderStamp());
+            Keep(folder);
+            if (folder.m_path) {
+                // An unelevated run only reads, and only what it may; it makes nothing.
+                m_journalStore =
+                    std::make_unique<CWin32JournalStore>(*folder.m_path, m_folders.Elevated());
+                m_journal = std::make_unique<CUpdateJournal>(*m_journalStore, "SarnokDeploy",
+                                                             m_folders.Elevated());
+            } else if (!folder.m_why.empty()) {
                 std::fprintf(stderr, "SarnokDeploy: warning: %s; no update journal\n",
-                             problem.c_str());
+                             folder.m_why.c_str());
             }
         }
         return m_journal.get();
@@ -199,20 +213,21 @@ public:
     bool InterruptRequested() override { return g_interrupted.load(); }
 
     void WatchConsoleClose(std::function<void(const std::string&)> note) override {
-        const std::lock_guard<std::mutex> guard(g_closeNoteLock);
-        g_closeNote = std::move(note);
+        // Only an update defers Ctrl+C; every other command stops when it is pressed.
+        const bool watch = static_cast<bool>(note);
+        {
+            const std::lock_guard<std::mutex> guard(g_closeNoteLock);
+            g_closeNote = std::move(note);
+        }
+        ::SetConsoleCtrlHandler(OnConsoleControl, watch ? TRUE : FALSE);
     }
 
     std::FILE* OpenLog(const std::string& option, std::string* path, std::string* why) override {
         if (!option.empty()) {
-            // The administrator's own choice, opened as given.
+            // Its folder has been found to be one no user can change (LogFolderProblem); the
+            // file itself gets the default log's checks.
             *path = option;
-            RotateFullLog(*path);
-            std::FILE* log = std::fopen(path->c_str(), "ab");
-            if (log == nullptr) {
-                *why = "cannot open the log " + *path;
-            }
-            return log;
+            return deploy::OpenTrustedAppend(m_folders, *path, deploy::RotatedLogName(*path), why);
         }
         const std::string base = ProgramDataFolder();
         *path = (base.empty() ? std::string("ProgramData") : base) + "\\Brelwin\\Logs\\" + kLogName;
@@ -220,14 +235,18 @@ public:
             *why = "the ProgramData folder is unknown; no log " + *path;
             return nullptr;
         }
-        std::string problem;
-        if (!deploy::TrustedFolder(m_folders, base, {"Brelwin", "Logs"},
-                                   deploy::kProtectedFolderSddl, &problem)) {
-            *why = problem + "; no default log";
+        const std::string rotated = deploy::RotatedLogName(*path);
+        const std::string rotatedName = rotated.substr(rotated.find_last_of('\\') + 1);
+        const deploy::CTrustedFolder folder = deploy::TrustedFolder(
+            m_folders, base, {"Brelwin", "Logs"}, {kLogName, rotatedName}, FolderStamp());
+        Keep(folder);
+        if (!folder.m_path) {
+            *why = (folder.m_why.empty() ? "there is no folder " + *path : folder.m_why) +
+                   "; no default log";
             return nullptr;
         }
-        RotateFullLog(*path);
-        std::FILE* log = deploy::OpenTrustedAppend(m_folders, *path, &problem);
+        std::string problem;
+        std::FILE* log = deploy::OpenTrustedAppend(m_folders, *path, rotated, &problem);
         if (log == nullptr) {
             *why = problem + "; no default log";
         }
@@ -271,6 +290,20 @@ public:
 private:
     static constexpr std::size_t kLargestCatalogue = 16 * 1024 * 1024;
 
+    // The local time now as a folder set aside is named: "YYYYMMDD-HHMMSS".
+    static std::string FolderStamp() {
+        SYSTEMTIME now{};
+        ::GetLocalTime(&now);
+        char text[32];
+        std::snprintf(text, sizeof text, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth,
+                      now.wDay, now.wHour, now.wMinute, now.wSecond);
+        return text;
+    }
+
+    void Keep(const deploy::CTrustedFolder& folder) {
+        m_setAside.insert(m_setAside.end(), folder.m_setAside.begin(), folder.m_setAside.end());
+    }
+
     HANDLE OpenCatalogue(std::string* path) {
         std::string executable;
         if (!m_system.GetExecutablePath(&executable)) {
@@ -293,6 +326,7 @@ private:
     CUpdateLock m_lock;
     CWin32EventLog m_events{"SarnokDeploy"};
     CWin32SecureFolders m_folders;
+    std::vector<deploy::CSetAside> m_setAside;
     bool m_journalTried = false;
     std::unique_ptr<CWin32JournalStore> m_journalStore;
     std::unique_ptr<CUpdateJournal> m_journal;
@@ -307,7 +341,6 @@ int main(int argc, char** argv) {
     // Nobody is there to answer a system error box: a missing disk or a crash must end the run
     // with its exit code, not wait for a click.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     CWin32DeployPlatform platform;
     return deploy::RunDeploy(std::vector<std::string>(argv + 1, argv + argc), platform);
 }

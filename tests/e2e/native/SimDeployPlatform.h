@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace sarnok::e2e {
 
@@ -36,6 +38,11 @@ public:
     }
     void PrepareEventSource() override { ++m_registrations; }
     CUpdateJournal* Journal() override { return m_journalOn ? &m_journal : nullptr; }
+    bool Elevated() override { return m_elevated; }
+    std::optional<std::string> LogFolderProblem(const std::string&) override {
+        return m_logFolderProblem;
+    }
+    std::vector<deploy::CSetAside> TakeSetAside() override { return std::exchange(m_setAside, {}); }
     std::FILE* Out() override { return m_out; }
     std::FILE* Err() override { return m_err; }
 
@@ -51,6 +58,9 @@ public:
     // The journal in memory: its files, and whether this run has one.
     test::CFakeJournalStore m_journalStore;
     bool m_journalOn = true;
+    bool m_elevated = true;
+    std::optional<std::string> m_logFolderProblem;
+    std::vector<deploy::CSetAside> m_setAside;
     // The Event Log: every event reported, and whether it takes them.
     test::CFakeEventLog m_events;
     int m_registrations = 0;

@@ -533,5 +533,131 @@ TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
     }
 }
 
+// What any program on the workstation could have left in the journal, and what a power loss
+// leaves: every read is bounded, every field checked, and a bad line costs only itself.
+TEST(SimEndToEndTest, TheJournalIsReadWithinBoundsAndFieldByField) {
+    const auto started = [](const std::string& printer, const std::string& extra = "") {
+        return "{\"record\":\"started\",\"id\":\"7-1-1\",\"time\":\"2026-12-10T08:00:00Z\","
+               "\"program\":\"SarnokDeploy\",\"user\":\"NT AUTHORITY\\\\SYSTEM\",\"pid\":7,"
+               "\"processStarted\":\"100\",\"printer\":\"" +
+               printer +
+               "\",\"port\":\"USB001\",\"model\":\"Tavik Series\",\"from\":\"27.10\","
+               "\"step\":\"single\",\"firmware\":\"32.29\",\"file\":\"tavik_32_29.bin\","
+               "\"sha256\":\"\"" +
+               extra + "}\n";
+    };
+    const std::string interrupted = started("Card A");
+    // An ended record of a run from before: valid, and about no printer listed now.
+    const std::string other =
+        "{\"record\":\"ended\",\"id\":\"1\",\"time\":\"2026-12-10T07:00:00Z\",\"outcome\":"
+        "\"success\"}\n";
+    std::string manyRecords = interrupted;
+    for (std::size_t i = 0; i < kJournalRecordLimit; ++i) {
+        manyRecords += other;
+    }
+    const struct {
+        const char* m_what;
+        std::string m_text;
+        std::uint64_t m_bootTime;
+        test::CFakeJournalStore::CProcess m_process;
+        const char* m_outcome; // the last update of Card A; nullptr: none known
+        std::size_t m_skipped;
+    } cases[] = {
+        {"an interrupted run", interrupted, 0, {}, "interrupted", 0},
+        // 3 MiB: a 2.5 MiB line of garbage that the bounded read begins inside, then the run.
+        {"behind 2.5 MiB of garbage",
+         std::string(2621440, 'x') + "\n" + std::string(400000, ' ') + "\n" + interrupted,
+         0,
+         {},
+         "interrupted",
+         1},
+        {"after a line longer than any record",
+         std::string(kJournalLineLimit + 1, '{') + "\n" + interrupted,
+         0,
+         {},
+         "interrupted",
+         1},
+        {"more records than are read", manyRecords, 0, {}, nullptr, 0},
+        {"a NUL in a field", started("Card A\\u0000Card B"), 0, {}, nullptr, 1},
+        {"an escape sequence in a field", started("Card A\\u001b[2J"), 0, {}, nullptr, 1},
+        {"a field longer than any name",
+         started(std::string(kJournalFieldLimit + 1, 'A')),
+         0,
+         {},
+         nullptr,
+         1},
+        {"a time that is not the journal's",
+         [&] {
+             std::string text = interrupted;
+             return text.replace(text.find("2026-12-10T08:00:00Z"), 20, "yesterday at eight!!");
+         }(),
+         0,
+         {},
+         nullptr,
+         1},
+        {"a program of another name",
+         [&] {
+             std::string text = interrupted;
+             return text.replace(text.find("SarnokDeploy"), 12, "SomethingElse");
+         }(),
+         0,
+         {},
+         nullptr,
+         1},
+        {"a forged end with an unknown outcome",
+         interrupted + "{\"record\":\"ended\",\"id\":\"7-1-1\",\"time\":\"2026-12-10T08:01:00Z\","
+                       "\"outcome\":\"fine\"}\n",
+         0,
+         {},
+         "interrupted",
+         1},
+        // The process that wrote the run: still there, gone, or not to be asked.
+        {"its process still runs", interrupted, 0, {true, false}, "", 0},
+        {"its process cannot be asked", interrupted, 0, {false, true}, "interrupted", 0},
+        // Its id and start time name a running process, but it started before the last boot.
+        {"its process started before the boot", interrupted, 101, {true, false}, "interrupted", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        test::CFakeJournalStore store;
+        store.m_current = c.m_text;
+        store.m_bootTime = c.m_bootTime;
+        if (c.m_process.m_running) {
+            store.m_running.insert("7@100");
+        }
+        if (c.m_process.m_unknown) {
+            store.m_unknown.insert("7@100");
+        }
+        CUpdateJournal journal(store, "Sarnok", false);
+        const CLastUpdate last = journal.Identified("Card A", "27.10");
+        EXPECT_EQ(last.m_known, c.m_outcome != nullptr);
+        if (c.m_outcome != nullptr) {
+            EXPECT_EQ(last.m_outcome, c.m_outcome);
+        }
+        const std::vector<std::string> problems = journal.TakeProblems();
+        if (c.m_skipped == 0) {
+            EXPECT_TRUE(problems.empty()) << problems.front();
+        } else {
+            ASSERT_EQ(problems.size(), 1u);
+            EXPECT_EQ(problems[0].find("update journal: " + std::to_string(c.m_skipped) +
+                                       " line(s) skipped"),
+                      0u)
+                << problems[0];
+        }
+    }
+
+    // A journal that is there but cannot be read is unknown, never empty.
+    test::CFakeJournalStore locked;
+    locked.m_current = interrupted;
+    locked.m_unreadable = true;
+    CUpdateJournal journal(locked, "SarnokDeploy", true);
+    EXPECT_FALSE(journal.Identified("Card A", "27.10").m_known);
+    EXPECT_TRUE(journal.Unreadable());
+    ASSERT_EQ(journal.TakeProblems().size(), 1u);
+    // A time that is no time of ours never reaches a status line, the log or an event.
+    EXPECT_EQ(journal.LocalMinute("2026-12-10T08:00:00Z"), "2026-12-10 08:00");
+    EXPECT_EQ(journal.LocalMinute("\x1b[2Jlater"), "?");
+}
+
 } // namespace
 } // namespace sarnok::e2e

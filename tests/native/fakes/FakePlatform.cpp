@@ -263,11 +263,17 @@ CPorts CTestRig::Ports() {
                   .m_lock = &m_lock};
 }
 
-std::optional<std::string> CFakeJournalStore::Read() {
-    if (!m_current && !m_older) {
-        return std::nullopt;
+CJournalFile CFakeJournalStore::ReadFile(bool older) {
+    const std::optional<std::string>& text = older ? m_older : m_current;
+    CJournalFile file;
+    if (m_unreadable) {
+        file.m_state = EJournalFileState::Unreadable;
+    } else if (text) {
+        file.m_state = EJournalFileState::Read;
+        file.m_cut = text->size() > kJournalReadLimit;
+        file.m_text = file.m_cut ? text->substr(text->size() - kJournalReadLimit) : *text;
     }
-    return m_older.value_or("") + m_current.value_or("");
+    return file;
 }
 
 bool CFakeJournalStore::Append(const std::string& line, bool flush) {

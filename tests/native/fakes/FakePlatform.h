@@ -139,7 +139,13 @@ public:
 // local time is UTC here.
 class CFakeJournalStore : public IJournalStore {
 public:
-    std::optional<std::string> Read() override;
+    // What ProcessState answers for a run's process, in a table's row.
+    struct CProcess {
+        bool m_running = false;
+        bool m_unknown = false;
+    };
+
+    CJournalFile ReadFile(bool older) override;
     bool Append(const std::string& line, bool flush) override;
     std::uint64_t Size() override { return m_current ? m_current->size() : 0; }
     bool Rotate() override;
@@ -148,9 +154,13 @@ public:
     std::uint32_t ProcessId() override { return m_pid; }
     std::string ProcessStarted() override { return m_processStarted; }
     std::string UserName() override { return "WORKSTATION\\tech"; }
-    bool ProcessRunning(std::uint32_t pid, const std::string& started) override {
-        return m_running.count(std::to_string(pid) + "@" + started) != 0;
+    EProcessState ProcessState(std::uint32_t pid, const std::string& started) override {
+        const std::string key = std::to_string(pid) + "@" + started;
+        return m_running.count(key) != 0   ? EProcessState::Running
+               : m_unknown.count(key) != 0 ? EProcessState::Unknown
+                                           : EProcessState::Gone;
     }
+    std::uint64_t BootTime() override { return m_bootTime; }
     std::uint32_t TickCount() override { return 77; }
     std::string ToUtf8(const std::string& text) override { return text; }
     std::string FromUtf8(const std::string& text) override { return text; }
@@ -163,6 +173,9 @@ public:
     std::uint32_t m_pid = 4242;
     std::string m_processStarted = "1";
     std::set<std::string> m_running; // "pid@started" of processes still running
+    std::set<std::string> m_unknown; // ... and of those that cannot be asked
+    std::uint64_t m_bootTime = 0;
+    bool m_unreadable = false; // both files are there but cannot be read
     unsigned m_minute = 0;
 };
 
