@@ -121,9 +121,13 @@ void CSimulator::LoadState() {
         const CDemoImageInfo next{printer.m_config.m_model, memory.m_nextMajor, memory.m_nextMinor};
         if (wall < memory.m_restartEndsWallMs) {
             // Printer time starts at 0 with this simulator; what is left of the restart in
-            // real time runs time-scale times faster on it.
+            // real time runs time-scale times faster on it. No restart outlasts restart-ms: an
+            // end beyond that comes from a clock set back or a file edited, and must not leave
+            // the printer busy for good.
+            const std::uint64_t restartMs = printer.m_config.m_restartMs;
+            const std::uint64_t left = std::min(memory.m_restartEndsWallMs - wall, restartMs);
             printer.m_restarting = true;
-            printer.m_restartEnd = (memory.m_restartEndsWallMs - wall) * m_scenario.m_timeScale;
+            printer.m_restartEnd = std::min(left * m_scenario.m_timeScale, restartMs);
             printer.m_pending = next;
         } else {
             printer.m_major = next.m_major;

@@ -661,23 +661,30 @@ TEST(SimStateTest, FirmwareAndRestartsOutliveTheProgramRun) {
 // A damaged state file must neither stop the printers nor give them a version nobody sent.
 TEST(SimStateTest, LinesThatCannotBeReadLeaveTheirPrintersAtTheScenariosVersion) {
     const std::filesystem::path path = StatePath("garbled");
-    std::ofstream(path, std::ios::binary) << "Card A\t99\n"
-                                          << "\x01\xfe\xff\t\t\n"
-                                          << "Card B\t33.1\trestart-ends=soon\tthen=34.0\n"
-                                          << "Card C\t40.2\tmore\n"
-                                          << "Card D\t40.2\r\n"
-                                          << "Card Z\t1.1\n"
-                                          << "Card E\t33.";
+    std::ofstream(path, std::ios::binary)
+        << "Card A\t99\n"
+        << "\x01\xfe\xff\t\t\n"
+        << "Card B\t33.1\trestart-ends=soon\tthen=34.0\n"
+        << "Card C\t40.2\tmore\n"
+        << "Card D\t40.2\r\n"
+        << "Card Z\t1.1\n"
+        << "Card F\t32.29\trestart-ends=18446744073709551615\tthen=34.0\n"
+        << "Card E\t33.";
     const CSimStateFile file(path.string());
     CSim sim({Printer("Card A"), Printer("Card B"), Printer("Card C"), Printer("Card D"),
-              Printer("Card E")},
+              Printer("Card E"), Printer("Card F")},
              1, 0, &file);
     for (const char* name : {"Card A", "Card B", "Card C", "Card E"}) {
         EXPECT_EQ(sim.Firmware(name), "32.29") << name;
         EXPECT_EQ(sim.Polling(name), 0) << name;
     }
     EXPECT_EQ(sim.Firmware("Card D"), "40.2");
-    EXPECT_TRUE(sim.Logged("remembered=1 ignored-lines=5"));
+    EXPECT_TRUE(sim.Logged("remembered=2 ignored-lines=5"));
+    // A restart said to end in the far future lasts no longer than the printer's restarts do.
+    EXPECT_EQ(sim.Polling("Card F"), 1);
+    sim.m_clock.m_now = 20000;
+    EXPECT_EQ(sim.Polling("Card F"), 0);
+    EXPECT_EQ(sim.Firmware("Card F"), "34.0");
 
     std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(3000, '\0');
     CSim zeros({Printer("Card D")}, 1, 0, &file);
