@@ -96,12 +96,18 @@ std::string FormatSimState(const CSimState& state) {
         if (name.empty() || name[0] == '#' || name.find_first_of("\t\r\n") != std::string::npos) {
             continue;
         }
-        text += name + "\t" + Version(printer.m_major, printer.m_minor);
+        text += name;
+        text += '\t';
+        text += Version(printer.m_major, printer.m_minor);
         if (printer.m_restartEndsWallMs != 0) {
-            text += "\t" + std::string(kRestartEnds) + std::to_string(printer.m_restartEndsWallMs) +
-                    "\t" + kThen + Version(printer.m_nextMajor, printer.m_nextMinor);
+            text += '\t';
+            text += kRestartEnds;
+            text += std::to_string(printer.m_restartEndsWallMs);
+            text += '\t';
+            text += kThen;
+            text += Version(printer.m_nextMajor, printer.m_nextMinor);
         }
-        text += "\n";
+        text += '\n';
     }
     return text;
 }
