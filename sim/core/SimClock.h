@@ -13,6 +13,10 @@ public:
     // Milliseconds since an arbitrary start; never wraps.
     virtual std::uint64_t NowMs() = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Milliseconds since 1970 (UTC): the one time two processes agree on, so a restart that a
+    // program run started can end in the next one. A clock whose printers live and die inside
+    // one process may count it as NowMs().
+    virtual std::uint64_t WallMs() { return NowMs(); }
 };
 
 class CManualClock : public ISimClock {

@@ -67,8 +67,9 @@ std::vector<std::uint8_t> GarbageFrame() {
     return {0x02, 0x7F, 0x47, 0x41, 0x52, 0x42, 0xFF, 0xFF, 0xFF, 0xFF, 0x41, 0x47};
 }
 
-CSimulator::CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log)
-    : m_scenario(std::move(scenario)), m_clock(clock), m_log(log) {
+CSimulator::CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log,
+                       const CSimStateFile* state)
+    : m_scenario(std::move(scenario)), m_clock(clock), m_log(log), m_state(state) {
     m_epoch = m_clock.NowMs();
     for (const CSimPrinterConfig& config : m_scenario.m_printers) {
         CPrinter printer;
@@ -77,6 +78,7 @@ CSimulator::CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log)
         printer.m_minor = config.m_fwMinor;
         m_printers.push_back(std::move(printer));
     }
+    LoadState();
     std::string names;
     for (const CPrinter& printer : m_printers) {
         names += names.empty() ? "" : ", ";
@@ -85,6 +87,82 @@ CSimulator::CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log)
     }
     Log("sim start printers=" + std::to_string(m_printers.size()) + " time-scale=" +
         std::to_string(m_scenario.m_timeScale) + (names.empty() ? "" : " [" + names + "]"));
+    for (const CPrinter& printer : m_printers) {
+        if (printer.m_restarting) {
+            const CDemoImageInfo& next = *printer.m_pending; // LoadState always sets it
+            Log("printer " + CJobLog::Quote(printer.m_config.m_name.c_str()) +
+                " still restarting for " + std::to_string(printer.m_restartEnd) +
+                " ms, then firmware=" + Version(next.m_major, next.m_minor));
+        }
+    }
+}
+
+void CSimulator::LoadState() {
+    if (m_state == nullptr) {
+        return;
+    }
+    CSimState saved;
+    std::size_t ignored = 0;
+    const bool found = m_state->Load(&saved, &ignored);
+    const std::uint64_t wall = m_clock.WallMs();
+    std::size_t remembered = 0;
+    for (CPrinter& printer : m_printers) {
+        const auto it = saved.find(printer.m_config.m_name);
+        if (it == saved.end()) {
+            continue;
+        }
+        const CRememberedPrinter& memory = it->second;
+        ++remembered;
+        printer.m_major = memory.m_major;
+        printer.m_minor = memory.m_minor;
+        if (memory.m_restartEndsWallMs == 0) {
+            continue;
+        }
+        const CDemoImageInfo next{printer.m_config.m_model, memory.m_nextMajor, memory.m_nextMinor};
+        if (wall < memory.m_restartEndsWallMs) {
+            // Printer time starts at 0 with this simulator; what is left of the restart in
+            // real time runs time-scale times faster on it. No restart outlasts restart-ms: an
+            // end beyond that comes from a clock set back or a file edited, and must not leave
+            // the printer busy for good.
+            const std::uint64_t restartMs = printer.m_config.m_restartMs;
+            const std::uint64_t left = std::min(memory.m_restartEndsWallMs - wall, restartMs);
+            printer.m_restarting = true;
+            printer.m_restartEnd = std::min(left * m_scenario.m_timeScale, restartMs);
+            printer.m_pending = next;
+        } else {
+            printer.m_major = next.m_major;
+            printer.m_minor = next.m_minor;
+        }
+    }
+    m_log.Write("state " + CJobLog::Quote(m_state->Path().c_str()) +
+                (found ? " remembered=" + std::to_string(remembered) +
+                             " ignored-lines=" + std::to_string(ignored)
+                       : " none"));
+}
+
+void CSimulator::SaveState() {
+    if (m_state == nullptr) {
+        return;
+    }
+    const std::uint64_t now = Now();
+    const std::uint64_t wall = m_clock.WallMs();
+    const std::uint64_t scale = m_scenario.m_timeScale;
+    CSimState state;
+    for (const CPrinter& printer : m_printers) {
+        CRememberedPrinter& memory = state[printer.m_config.m_name];
+        memory.m_major = printer.m_major;
+        memory.m_minor = printer.m_minor;
+        if (printer.m_restarting) {
+            // Rounded up: the next run must not see the printer back before this one would.
+            const std::uint64_t left = printer.m_restartEnd > now ? printer.m_restartEnd - now : 0;
+            memory.m_restartEndsWallMs = wall + (left + scale - 1) / scale;
+            memory.m_nextMajor = printer.m_pending ? printer.m_pending->m_major : printer.m_major;
+            memory.m_nextMinor = printer.m_pending ? printer.m_pending->m_minor : printer.m_minor;
+        }
+    }
+    if (!m_state->Save(state)) {
+        Log("state " + CJobLog::Quote(m_state->Path().c_str()) + " not written");
+    }
 }
 
 std::uint64_t CSimulator::Now() {
@@ -116,6 +194,7 @@ void CSimulator::FlushEmptyReads() {
 
 void CSimulator::Advance() {
     const std::uint64_t now = Now();
+    bool restarted = false;
     for (CPrinter& printer : m_printers) {
         if (!printer.m_restarting || now < printer.m_restartEnd) {
             continue;
@@ -128,6 +207,10 @@ void CSimulator::Advance() {
         }
         Log("printer " + CJobLog::Quote(printer.m_config.m_name.c_str()) +
             " restarted firmware=" + Version(printer.m_major, printer.m_minor));
+        restarted = true;
+    }
+    if (restarted) {
+        SaveState();
     }
 }
 
@@ -703,6 +786,9 @@ void CSimulator::FinishJob(CHandle& handle, const char* how) {
             std::to_string(printer.m_config.m_restartMs) + " ms, then firmware=" +
             (printer.m_pending ? Version(printer.m_pending->m_major, printer.m_pending->m_minor)
                                : Version(printer.m_major, printer.m_minor)));
+        // Written now, not when the restart ends: the program may exit before then, and the
+        // next one must still find the printer restarting.
+        SaveState();
     }
     handle.m_job.reset();
 }

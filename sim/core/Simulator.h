@@ -10,6 +10,7 @@
 #include "core/JobLog.h"
 #include "core/Scenario.h"
 #include "core/SimClock.h"
+#include "core/SimState.h"
 
 #include <cstdint>
 #include <map>
@@ -52,7 +53,11 @@ std::vector<std::uint8_t> GarbageFrame();
 
 class CSimulator {
 public:
-    CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log);
+    // With a state file the printers start at the versions it remembers (see SimState.h) and
+    // it is written whenever a restart begins or ends; without one each simulator starts at the
+    // scenario's versions.
+    CSimulator(CScenario scenario, ISimClock& clock, CJobLog& log,
+               const CSimStateFile* state = nullptr);
 
     std::uint32_t LastError() const { return m_lastError; }
     // Printer time in milliseconds: real time multiplied by the scenario's time scale.
@@ -135,6 +140,8 @@ private:
     void Log(const std::string& line);
     void FlushEmptyReads();
     void Advance(); // applies the restarts whose time has come
+    void LoadState();
+    void SaveState();
     CPrinter* FindPrinter(const char* name);
     CHandle* FindHandle(SimHandle handle);
     std::string HandleText(SimHandle handle) const;
@@ -146,6 +153,7 @@ private:
     CScenario m_scenario;
     ISimClock& m_clock;
     CJobLog& m_log;
+    const CSimStateFile* m_state;
     std::uint64_t m_epoch = 0;
     std::uint32_t m_lastError = 0;
     std::vector<CPrinter> m_printers;

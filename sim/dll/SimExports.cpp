@@ -38,12 +38,20 @@ class CTickClock : public ISimClock {
 public:
     std::uint64_t NowMs() override { return GetTickCount64(); }
     void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+    std::uint64_t WallMs() override {
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) |
+                                    now.dwLowDateTime; // 100 ns since 1601
+        return (ticks - 116444736000000000ULL) / 10000;
+    }
 };
 
 struct CState {
     CTickClock m_clock;
     std::FILE* m_file = nullptr;
     std::unique_ptr<CJobLog> m_log;
+    std::unique_ptr<sarnok::sim::CSimStateFile> m_stateFile;
     std::unique_ptr<CSimulator> m_sim;
 };
 CState* g_state = nullptr; // lives until the process ends; closed in DllMain
@@ -114,7 +122,14 @@ CState& State() {
     });
     state->m_log->Write("scenario " + CJobLog::Quote(scenarioPath.c_str()) +
                         (problem.empty() ? "" : " error=" + CJobLog::Quote(problem.c_str())));
-    state->m_sim = std::make_unique<CSimulator>(std::move(scenario), state->m_clock, *state->m_log);
+    state->m_stateFile = std::make_unique<sarnok::sim::CSimStateFile>(
+        DirectoryOf(scenarioPath) + "\\sim-state.txt",
+        [](const std::string& from, const std::string& to) {
+            return MoveFileExA(from.c_str(), to.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        });
+    state->m_sim = std::make_unique<CSimulator>(std::move(scenario), state->m_clock, *state->m_log,
+                                                state->m_stateFile.get());
     g_state = state;
     return *state;
 }

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace sarnok::sim {
@@ -28,16 +31,19 @@ std::uint64_t Fnv(const std::vector<std::uint8_t>& bytes) {
     return hash.Value();
 }
 
-// One simulator on a manual clock with the given printers.
+// One simulator on a manual clock with the given printers; with a state file, a program run that
+// starts startMs after the clock's zero (on a manual clock that count is the wall clock, too).
 class CSim {
 public:
     explicit CSim(std::vector<CSimPrinterConfig> printers, std::uint32_t timeScale = 1,
-                  std::uint32_t enumError = 0) {
+                  std::uint32_t enumError = 0, const CSimStateFile* state = nullptr,
+                  std::uint64_t startMs = 0) {
+        m_clock.m_now = startMs;
         CScenario scenario;
         scenario.m_printers = std::move(printers);
         scenario.m_timeScale = timeScale;
         scenario.m_enumError = enumError;
-        m_sim = std::make_unique<CSimulator>(std::move(scenario), m_clock, m_log);
+        m_sim = std::make_unique<CSimulator>(std::move(scenario), m_clock, m_log, state);
     }
 
     CSimulator& operator*() { return *m_sim; }
@@ -586,6 +592,104 @@ TEST(SimStatusLibraryTest, APrinterThatNeverTakesFirmwareRestartsButKeepsItsVers
     sim.m_clock.m_now += 20000;
     EXPECT_EQ(sim.Polling("Card A"), 0);
     EXPECT_EQ(sim.Firmware("Card A"), "32.29");
+}
+
+// ---- across program runs ----
+
+std::filesystem::path StatePath(const std::string& what) {
+    return std::filesystem::temp_directory_path() /
+           ("sarnok-sim-state-" + what + "-" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt");
+}
+
+// One program run updates Card A to 33.1 (its restart takes 20 s of printer time) and exits
+// exitAfterMs after it started; the next run over the same state file starts at nextRunAtMs.
+TEST(SimStateTest, FirmwareAndRestartsOutliveTheProgramRun) {
+    const struct {
+        const char* what;
+        const char* before; // the state file before the first run; nullptr: none
+        bool neverTakes;
+        std::uint32_t timeScale;
+        std::uint64_t exitAfterMs;
+        std::uint64_t nextRunAtMs;
+        std::int32_t busyAtStart;
+        const char* atStart;
+        const char* afterRestart;
+    } cases[] = {
+        {"taken at the restart's end", nullptr, false, 1, 20000, 60000, 0, "33.1", "33.1"},
+        {"still restarting at exit", nullptr, false, 1, 5000, 8000, 1, "32.29", "33.1"},
+        {"restarting at exit, ten times real speed", nullptr, false, 10, 500, 800, 1, "32.29",
+         "33.1"},
+        {"restart over between the runs", nullptr, false, 1, 5000, 25000, 0, "33.1", "33.1"},
+        {"never takes firmware", "Card A\t32.40\n", true, 1, 20000, 60000, 0, "32.40", "32.40"},
+        {"never takes, restarting at exit", nullptr, true, 1, 5000, 8000, 1, "32.29", "32.29"},
+    };
+    for (const auto& c : cases) {
+        const std::filesystem::path path = StatePath("run");
+        if (c.before != nullptr) {
+            std::ofstream(path) << c.before;
+        }
+        const CSimStateFile file(path.string());
+        CSimPrinterConfig printer = Printer("Card A");
+        printer.m_neverTakesFirmware = c.neverTakes;
+        const std::uint64_t restartEnds = printer.m_restartMs / c.timeScale;
+        {
+            CSim first({printer}, c.timeScale, 0, &file);
+            const SimHandle handle = first.Open("Card A");
+            ASSERT_TRUE(first.Send(handle, Image("CP-40", 33, 1))) << c.what;
+            EXPECT_EQ(first.Reply(handle), SuccessFrame()) << c.what;
+            first->ZevEndDocPrinter(ESource::Dodaved, handle, first.m_jobId);
+            first->ClosePrinter(handle);
+            first.m_clock.m_now = c.exitAfterMs;
+            first.Polling("Card A"); // the program's last look before it exits
+        }
+        CSim next({printer}, c.timeScale, 0, &file, c.nextRunAtMs);
+        EXPECT_EQ(next.Polling("Card A"), c.busyAtStart) << c.what;
+        EXPECT_EQ(next.Firmware("Card A"), c.atStart) << c.what;
+        if (c.busyAtStart != 0) {
+            next.m_clock.m_now = restartEnds - 1;
+            EXPECT_EQ(next.Polling("Card A"), 1) << c.what << ": busy until the restart's end";
+            EXPECT_EQ(next.Firmware("Card A"), c.atStart) << c.what;
+        }
+        next.m_clock.m_now = std::max(restartEnds, c.nextRunAtMs);
+        EXPECT_EQ(next.Polling("Card A"), 0) << c.what;
+        EXPECT_EQ(next.Firmware("Card A"), c.afterRestart) << c.what;
+        std::filesystem::remove(path);
+    }
+}
+
+// A damaged state file must neither stop the printers nor give them a version nobody sent.
+TEST(SimStateTest, LinesThatCannotBeReadLeaveTheirPrintersAtTheScenariosVersion) {
+    const std::filesystem::path path = StatePath("garbled");
+    std::ofstream(path, std::ios::binary)
+        << "Card A\t99\n"
+        << "\x01\xfe\xff\t\t\n"
+        << "Card B\t33.1\trestart-ends=soon\tthen=34.0\n"
+        << "Card C\t40.2\tmore\n"
+        << "Card D\t40.2\r\n"
+        << "Card Z\t1.1\n"
+        << "Card F\t32.29\trestart-ends=18446744073709551615\tthen=34.0\n"
+        << "Card E\t33.";
+    const CSimStateFile file(path.string());
+    CSim sim({Printer("Card A"), Printer("Card B"), Printer("Card C"), Printer("Card D"),
+              Printer("Card E"), Printer("Card F")},
+             1, 0, &file);
+    for (const char* name : {"Card A", "Card B", "Card C", "Card E"}) {
+        EXPECT_EQ(sim.Firmware(name), "32.29") << name;
+        EXPECT_EQ(sim.Polling(name), 0) << name;
+    }
+    EXPECT_EQ(sim.Firmware("Card D"), "40.2");
+    EXPECT_TRUE(sim.Logged("remembered=2 ignored-lines=5"));
+    // A restart said to end in the far future lasts no longer than the printer's restarts do.
+    EXPECT_EQ(sim.Polling("Card F"), 1);
+    sim.m_clock.m_now = 20000;
+    EXPECT_EQ(sim.Polling("Card F"), 0);
+    EXPECT_EQ(sim.Firmware("Card F"), "34.0");
+
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(3000, '\0');
+    CSim zeros({Printer("Card D")}, 1, 0, &file);
+    EXPECT_EQ(zeros.Firmware("Card D"), "32.29");
+    std::filesystem::remove(path);
 }
 
 } // namespace
