@@ -1,10 +1,15 @@
 #include "SimDeployPlatform.h"
 
+#include <new>
+
 #include <ctime>
 
 namespace sarnok::e2e {
 
 deploy::CDeployEnvironment CSimDeployPlatform::Environment() {
+    if (m_outOfMemory) {
+        throw std::bad_alloc();
+    }
     return {[this](IMainView& view) {
                 return CPorts{.m_view = view,
                               .m_spooler = *m_rig.m_spooler,

@@ -59,6 +59,8 @@ public:
     test::CFakeJournalStore m_journalStore;
     bool m_journalOn = true;
     bool m_elevated = true;
+    // The ports cannot be made: the program runs out of memory.
+    bool m_outOfMemory = false;
     std::optional<std::string> m_logFolderProblem;
     std::vector<deploy::CSetAside> m_setAside;
     // The Event Log: every event reported, and whether it takes them.
