@@ -10,19 +10,25 @@ namespace {
 
 constexpr std::string_view kMessageEnd = "]LOG]!>";
 
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+}
+
 // The message as one record's text: a line end would split the record, and the marker that ends
 // a message would end it early. A blank after the first bracket keeps it readable.
 std::string MessageText(std::string_view message) {
+    const std::string blanked = BlankControls(message);
+    const std::string_view clean = blanked;
     std::string text;
-    text.reserve(message.size());
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        if (message.substr(i, kMessageEnd.size()) == kMessageEnd) {
+    text.reserve(clean.size());
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        if (clean.substr(i, kMessageEnd.size()) == kMessageEnd) {
             text += "] LOG]!>";
             i += kMessageEnd.size() - 1;
             continue;
         }
-        const char c = message[i];
-        text += c == '\r' || c == '\n' ? ' ' : c;
+        text += clean[i];
     }
     return text;
 }
@@ -30,17 +36,27 @@ std::string MessageText(std::string_view message) {
 // An attribute's value: its quotes must not end it.
 std::string AttributeText(std::string_view value) {
     std::string text;
-    for (const char c : value) {
+    for (const char c : BlankControls(value)) {
         if (c == '"') {
             text += "&quot;";
         } else {
-            text += c == '\r' || c == '\n' ? ' ' : c;
+            text += c;
         }
     }
     return text;
 }
 
 } // namespace
+
+std::string BlankControls(std::string_view text, bool keepLineEnds) {
+    std::string blanked(text);
+    for (char& c : blanked) {
+        if (IsControl(c) && !(keepLineEnds && c == '\n')) {
+            c = ' ';
+        }
+    }
+    return blanked;
+}
 
 std::string CmTraceRecord(std::string_view message, ELogType type, const CLogStamp& stamp,
                           std::string_view component, std::string_view context) {

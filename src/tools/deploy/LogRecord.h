@@ -29,6 +29,13 @@ struct CLogStamp {
     std::uint32_t m_thread = 0;
 };
 
+// The text with every control character (0x00 to 0x1F and 0x7F) made a blank, so that a NUL or
+// an escape sequence in a printer's name or the journal neither cuts a log record nor drives the
+// terminal; keepLineEnds keeps LF, for a text whose lines the program ends itself. Bytes from
+// 0x80 on are left alone: they are the ANSI code page's characters (a DBCS trail byte is never
+// below 0x40).
+std::string BlankControls(std::string_view text, bool keepLineEnds = false);
+
 // One record, without its line end:
 // <![LOG[message]LOG]!><time="HH:MM:SS.mmm+BIAS" date="MM-DD-YYYY" component="…" context="…"
 // type="T" thread="TID" file="">
