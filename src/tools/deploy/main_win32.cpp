@@ -4,6 +4,7 @@
 #include "DeployCommands.h"
 #include "TrustedFolders.h"
 #include "Win32Clock.h"
+#include "Win32ConsoleText.h"
 #include "Win32Digest.h"
 #include "Win32EventLog.h"
 #include "Win32EventSource.h"
@@ -189,8 +190,7 @@ public:
                 m_journalStore = std::make_unique<CWin32JournalStore>(*folder, true);
                 m_journal = std::make_unique<CUpdateJournal>(*m_journalStore, "SarnokDeploy", true);
             } else {
-                std::fprintf(stderr, "SarnokDeploy: warning: %s; no update journal\n",
-                             problem.c_str());
+                WriteErr("SarnokDeploy: warning: " + problem + "; no update journal\n");
             }
         }
         return m_journal.get();
@@ -266,6 +266,11 @@ public:
         std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth,
                       now.wDay, now.wHour, now.wMinute, now.wSecond);
         return text;
+    }
+
+protected:
+    void WriteText(bool warnings, const std::string& text) override {
+        deploy::WriteConsoleText(warnings, text);
     }
 
 private:
