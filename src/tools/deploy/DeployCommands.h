@@ -69,8 +69,8 @@ public:
     void WriteErr(const std::string& text) { WriteText(true, BlankControls(text, true)); }
 
 protected:
-    // Writes the bytes as they are, to Err() for warnings and Out() otherwise. Windows converts
-    // them to what the console or the file it is redirected to expects.
+    // Writes the bytes as they are, to Err() for warnings and Out() otherwise. The Win32
+    // platform converts them instead, for the console or for the file it is redirected to.
     virtual void WriteText(bool warnings, const std::string& text) {
         std::FILE* stream = warnings ? Err() : Out();
         std::fwrite(text.data(), 1, text.size(), stream);

@@ -69,7 +69,8 @@ void WriteConsoleText(bool warnings, const std::string& text) {
         WriteWide(handle, win32::AnsiToWide(lines));
         return;
     }
-    // Redirected: no console at all (a service, SYSTEM under Intune) reads the OEM code page.
+    // Redirected. A process without a console (SYSTEM under Intune) writes the OEM code page, as
+    // the console tools do there.
     UINT codePage = ::GetConsoleOutputCP();
     if (codePage == 0) {
         codePage = ::GetOEMCP();
