@@ -228,6 +228,30 @@ for part in key.split("."):
 assert doc == want, (key, doc, want)
 PY
             ;;
+        oem:*)
+            # oem:TEXT: stdout holds TEXT in the OEM code page the prefix reports, as a pipe or a
+            # file gets it (437 under Wine's default locale: "ü" is 0x81).
+            /usr/bin/python3 - "${item#oem:}" "$WINEPREFIX/system.reg" "$run/deploy.out" <<'PY' || fail "$item"
+import re, sys
+text, registry, path = sys.argv[1:]
+reg = open(registry, encoding="utf-8", errors="replace").read()
+key = re.search(r"^\[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\Codepage\][^\n]*\n(.*?)(?=^\[|\Z)",
+                reg, re.S | re.M | re.I)
+oemcp = re.search(r'^"OEMCP"="(\d+)"', key.group(1), re.M).group(1)
+want = text.encode("cp" + oemcp)
+print("OEM code page", oemcp + ":", text, "is", want.hex(" "))
+assert want in open(path, "rb").read(), "not in stdout"
+PY
+            ;;
+        ascii)
+            # Every byte of stdout is ASCII, whatever the code page a script decodes it in.
+            /usr/bin/python3 - "$run/deploy.out" <<'PY' || fail "$item"
+import sys
+data = open(sys.argv[1], "rb").read()
+wide = [hex(b) for b in data if b >= 0x80]
+assert data and not wide, wide[:8] or "stdout is empty"
+PY
+            ;;
         json-update|json-status)
             /usr/bin/python3 - "$item" "$run/deploy.out" "$code" <<'PY' || fail "$item"
 import json, sys

@@ -196,6 +196,7 @@ TEST(DeployOptionsTest, LogRecordsAreOneCmTraceLineEach) {
         {"a printer named x]LOG]!>y", ELogType::Information, 0,
          "<![LOG[a printer named x] LOG]!>y]LOG]!><time="},
         {"two\r\nlines", ELogType::Information, 0, "<![LOG[two  lines]LOG]!>"},
+        {"Card\x1b[2J\tA\x7f", ELogType::Information, 0, "<![LOG[Card [2J A ]LOG]!>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_message);
@@ -206,6 +207,24 @@ TEST(DeployOptionsTest, LogRecordsAreOneCmTraceLineEach) {
         EXPECT_EQ(record.find("]LOG]!>"), record.rfind("]LOG]!>")) << record;
         EXPECT_EQ(record.find('\n'), std::string::npos);
     }
+    // A printer's name or a journal's text, on the console and in the log: a NUL would cut the
+    // record, an escape would drive the terminal. The console keeps the line ends it writes.
+    const struct {
+        std::string m_text;
+        bool m_keepLineEnds;
+        std::string m_written;
+    } texts[] = {
+        {std::string("Card\0A\x1b]0;owned\x07\n", 17), true, "Card A ]0;owned \n"},
+        {"Card A\r\nCard B", false, "Card A  Card B"},
+        {"Drucker B\xfcro \x85\x81\x9f ~", false, "Drucker B\xfcro \x85\x81\x9f ~"},
+    };
+    for (const auto& t : texts) {
+        EXPECT_EQ(BlankControls(t.m_text, t.m_keepLineEnds), t.m_written);
+    }
+    const std::string withNul = CmTraceRecord(texts[0].m_text, ELogType::Warning, stamp,
+                                              std::string("Sarnok\0Deploy", 13), "SIM\\deploy");
+    EXPECT_EQ(withNul.find('\0'), std::string::npos);
+    EXPECT_NE(withNul.find("component=\"Sarnok Deploy\""), std::string::npos) << withNul;
     EXPECT_EQ(RotatedLogName("C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.log"),
               "C:\\ProgramData\\Brelwin\\Logs\\SarnokDeploy.lo_");
     EXPECT_EQ(RotatedLogName("deploy.txt"), "deploy.tx_");

@@ -1,6 +1,7 @@
 #include "Win32EventLog.h"
 
 #include "Win32SystemServices.h"
+#include "app/PlainText.h"
 
 #include <vector>
 
@@ -35,8 +36,14 @@ bool CWin32EventLog::Report(unsigned id, EEventType type, const std::vector<std:
             return false;
         }
     }
-    std::vector<const char*> texts;
+    // A NUL would end an insertion string early, an escape would reach whoever reads the event.
+    std::vector<std::string> blanked;
+    blanked.reserve(strings.size());
     for (const std::string& text : strings) {
+        blanked.push_back(BlankControls(text));
+    }
+    std::vector<const char*> texts;
+    for (const std::string& text : blanked) {
         texts.push_back(text.c_str());
     }
     return ::ReportEventA(m_hSource, EventType(type), 0, id, nullptr,

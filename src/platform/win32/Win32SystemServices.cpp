@@ -12,14 +12,23 @@ namespace sarnok::win32 {
 
 namespace {
 
-std::string Convert(const std::string& text, UINT from, UINT to) {
+std::wstring Widen(const std::string& text, UINT from) {
     if (text.empty()) {
-        return text;
+        return {};
     }
     const int wide =
         ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
     ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), utf16.data(), wide);
+    return utf16;
+}
+
+std::string Convert(const std::string& text, UINT from, UINT to) {
+    if (text.empty()) {
+        return text;
+    }
+    const std::wstring utf16 = Widen(text, from);
+    const int wide = static_cast<int>(utf16.size());
     const int size = ::WideCharToMultiByte(to, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
     std::string converted(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(to, 0, utf16.data(), wide, converted.data(), size, nullptr, nullptr);
@@ -167,6 +176,14 @@ std::string AnsiToUtf8(const std::string& text) {
 
 std::string Utf8ToAnsi(const std::string& text) {
     return Convert(text, CP_UTF8, CP_ACP);
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+    return Widen(text, CP_ACP);
+}
+
+std::string AnsiToCodePage(const std::string& text, unsigned codePage) {
+    return Convert(text, CP_ACP, codePage);
 }
 
 } // namespace sarnok::win32

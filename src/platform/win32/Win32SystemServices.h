@@ -35,5 +35,9 @@ std::string ProgramDataFolder();
 // Text in the 8-bit code page as UTF-8, and back.
 std::string AnsiToUtf8(const std::string& text);
 std::string Utf8ToAnsi(const std::string& text);
+// Text in the 8-bit code page as UTF-16, and in another code page (a character it lacks as its
+// nearest or "?").
+std::wstring AnsiToWide(const std::string& text);
+std::string AnsiToCodePage(const std::string& text, unsigned codePage);
 
 } // namespace sarnok::win32

@@ -19,9 +19,9 @@ std::string OneLine(std::string text) {
 } // namespace
 
 void CDeployOutput::Line(const std::string& text, ELogType type, bool stamped) {
-    if (m_out != nullptr) {
-        std::fprintf(m_out, "%s\n", text.c_str());
-        std::fflush(m_out);
+    if (m_out) {
+        // One line: an LF in a printer's name must not make it two.
+        m_out(BlankControls(text) + "\n");
     }
     LogOnly(text, type, stamped);
 }
@@ -31,7 +31,7 @@ void CDeployOutput::LogOnly(const std::string& text, ELogType type, bool stamped
         return;
     }
     const std::string message = stamped || !m_elapsed ? text : m_elapsed() + text;
-    const std::string line = m_format ? m_format(message, type) : message;
+    const std::string line = m_format ? m_format(message, type) : BlankControls(message);
     std::fprintf(m_log, "%s\r\n", line.c_str());
     std::fflush(m_log);
 }

@@ -21,10 +21,12 @@ class CDeployOutput {
 public:
     // How a log line is written: the message and its type as one line, without its end.
     using CLogFormat = std::function<std::string(const std::string&, ELogType)>;
+    // How a line reaches the console: the platform's writer, given the line with its end.
+    using CWriter = std::function<void(const std::string&)>;
 
     // Either may be null. Log lines end with CR LF whatever the platform, for Notepad; without
-    // a format they are the text as it is.
-    CDeployOutput(std::FILE* out, std::FILE* log, CLogFormat format = {})
+    // a format they are the text as it is. Control characters reach neither as they are.
+    CDeployOutput(CWriter out, std::FILE* log, CLogFormat format = {})
         : m_out(out), m_log(log), m_format(std::move(format)) {}
     // stamped: the text begins with the seconds since the start already; the log's record of
     // any other text is given them.
@@ -35,7 +37,7 @@ public:
     void SetElapsed(std::function<std::string()> elapsed) { m_elapsed = std::move(elapsed); }
 
 private:
-    std::FILE* m_out;
+    CWriter m_out;
     std::FILE* m_log;
     CLogFormat m_format;
     std::function<std::string()> m_elapsed;

@@ -83,7 +83,7 @@ EDeployError CheckBeforePrinters(IDeployPlatform& platform, CDeployTool& tool, s
 }
 
 void Warn(IDeployPlatform& platform, const std::string& text) {
-    std::fprintf(platform.Err(), "%s: %s\n", platform.Program(), text.c_str());
+    platform.WriteErr(std::string(platform.Program()) + ": " + text + "\n");
 }
 
 // What went wrong with the journal since the last look: a warning each, on stderr and, when
@@ -160,7 +160,7 @@ int Status(const CDeployOptions& options, IDeployPlatform& platform) {
         text = tool.StatusJson(reports, end) + "\n";
     }
     // One write: nothing here waits, and a console takes many small writes slowly.
-    std::fputs(text.c_str(), platform.Out());
+    platform.WriteOut(text);
     return end.m_exitCode;
 }
 
@@ -184,7 +184,7 @@ int Detect(const CDeployOptions& options, IDeployPlatform& platform) {
         return kExitOk;
     }
     if (!platform.StatusLibraryLoaded()) {
-        std::fprintf(platform.Out(), "No card printer software on this workstation.\n");
+        platform.WriteOut("No card printer software on this workstation.\n");
         return kExitOk;
     }
     std::string catalogue;
@@ -206,7 +206,7 @@ int Detect(const CDeployOptions& options, IDeployPlatform& platform) {
             return kExitOk;
         }
     }
-    std::fprintf(platform.Out(), "No card printer would receive firmware from this catalogue.\n");
+    platform.WriteOut("No card printer would receive firmware from this catalogue.\n");
     return kExitOk;
 }
 
@@ -339,7 +339,7 @@ int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
                        ELogType::Warning);
     }
     if (options.m_json) {
-        std::fprintf(platform.Out(), "%s\n", tool.UpdateJson(reports, end).c_str());
+        platform.WriteOut(tool.UpdateJson(reports, end) + "\n");
     }
     return end.m_exitCode;
 }
@@ -363,7 +363,10 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
         Warn(platform, "warning: " + logProblem + "; going on without the log");
     }
     const std::string account = platform.Account();
-    CDeployOutput output(options.m_json ? nullptr : platform.Out(), log,
+    const CDeployOutput::CWriter console = [&platform](const std::string& t) {
+        platform.WriteOut(t);
+    };
+    CDeployOutput output(options.m_json ? nullptr : console, log,
                          [&platform, account](const std::string& message, ELogType type) {
                              return CmTraceRecord(message, type, platform.LogStamp(),
                                                   platform.Program(), account);
@@ -381,7 +384,7 @@ int Update(const CDeployOptions& options, IDeployPlatform& platform) {
                         "); exit code 1 (internal)",
                     ELogType::Error);
         if (options.m_json) {
-            std::fprintf(platform.Out(), "%s\n", InternalJson(platform, true).c_str());
+            platform.WriteOut(InternalJson(platform, true) + "\n");
         }
     }
     if (log != nullptr) {
@@ -398,7 +401,7 @@ int DetectionScriptCommand(const CDeployOptions& options, IDeployPlatform& platf
         Warn(platform, "cannot read " + catalogue);
         return kExitUsage;
     }
-    std::fputs(DetectionScript(FormatSha256(*digest), options.m_folder).c_str(), platform.Out());
+    platform.WriteOut(DetectionScript(FormatSha256(*digest), options.m_folder));
     return kExitOk;
 }
 
@@ -454,23 +457,22 @@ int History(const CDeployOptions& options, IDeployPlatform& platform) {
     if (options.m_json) {
         const nlohmann::ordered_json document = {{"version", platform.Version()},
                                                  {"runs", std::move(list)}};
-        text =
-            document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        text = document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     } else if (text.empty()) {
         text = "The journal records no update" +
                (wanted.empty() ? std::string() : " of " + wanted) + ".\n";
     }
-    std::fputs(text.c_str(), platform.Out());
+    platform.WriteOut(text);
     return kExitOk;
 }
 
 int RunCommand(const CDeployOptions& options, IDeployPlatform& platform) {
     switch (options.m_command) {
     case ECommand::Help:
-        std::fputs(UsageText(platform.Program()).c_str(), platform.Out());
+        platform.WriteOut(UsageText(platform.Program()));
         return kExitOk;
     case ECommand::Version:
-        std::fprintf(platform.Out(), "%s %s\n", platform.Program(), platform.Version().c_str());
+        platform.WriteOut(std::string(platform.Program()) + " " + platform.Version() + "\n");
         return kExitOk;
     case ECommand::DetectionScript:
         return DetectionScriptCommand(options, platform);
@@ -492,17 +494,17 @@ int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform) {
     CDeployOptions options;
     std::string error;
     if (!ParseArguments(args, &options, &error)) {
-        std::fprintf(platform.Err(), "%s: %s\n%s", platform.Program(), error.c_str(),
-                     UsageText(platform.Program()).c_str());
+        platform.WriteErr(std::string(platform.Program()) + ": " + error + "\n" +
+                          UsageText(platform.Program()));
         return kExitUsage;
     }
     try {
         return RunCommand(options, platform);
     } catch (const std::exception& failure) {
-        std::fprintf(platform.Err(), "%s: the program failed: %s\n", platform.Program(),
-                     failure.what());
+        platform.WriteErr(std::string(platform.Program()) +
+                          ": the program failed: " + failure.what() + "\n");
         if (options.m_json && options.m_command == ECommand::Status) {
-            std::fprintf(platform.Out(), "%s\n", InternalJson(platform, false).c_str());
+            platform.WriteOut(InternalJson(platform, false) + "\n");
         }
         return kExitFailed;
     }

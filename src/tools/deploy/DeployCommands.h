@@ -71,6 +71,20 @@ public:
     // Where the console's output and warnings go.
     virtual std::FILE* Out() { return stdout; }
     virtual std::FILE* Err() { return stderr; }
+
+    // Everything the console writes to its output or its warnings: text in the ANSI code page,
+    // with LF ends, its other control characters made blanks.
+    void WriteOut(const std::string& text) { WriteText(false, BlankControls(text, true)); }
+    void WriteErr(const std::string& text) { WriteText(true, BlankControls(text, true)); }
+
+protected:
+    // Writes the bytes as they are, to Err() for warnings and Out() otherwise. The Win32
+    // platform converts them instead, for the console or for the file it is redirected to.
+    virtual void WriteText(bool warnings, const std::string& text) {
+        std::FILE* stream = warnings ? Err() : Out();
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::fflush(stream);
+    }
 };
 
 int RunDeploy(const std::vector<std::string>& args, IDeployPlatform& platform);

@@ -217,8 +217,10 @@ nlohmann::ordered_json VersionOrNull(const std::string& text,
 }
 
 std::string Dump(const nlohmann::ordered_json& document) {
-    // Texts come converted; a byte that is still no UTF-8 must not stop the report.
-    return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // Texts come converted; a byte that is still no UTF-8 must not stop the report. ASCII
+    // alone, every other character escaped, reads the same in any code page a script decodes
+    // the output in.
+    return document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 } // namespace

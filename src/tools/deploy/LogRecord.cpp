@@ -13,16 +13,17 @@ constexpr std::string_view kMessageEnd = "]LOG]!>";
 // The message as one record's text: a line end would split the record, and the marker that ends
 // a message would end it early. A blank after the first bracket keeps it readable.
 std::string MessageText(std::string_view message) {
+    const std::string blanked = BlankControls(message);
+    const std::string_view clean = blanked;
     std::string text;
-    text.reserve(message.size());
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        if (message.substr(i, kMessageEnd.size()) == kMessageEnd) {
+    text.reserve(clean.size());
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        if (clean.substr(i, kMessageEnd.size()) == kMessageEnd) {
             text += "] LOG]!>";
             i += kMessageEnd.size() - 1;
             continue;
         }
-        const char c = message[i];
-        text += c == '\r' || c == '\n' ? ' ' : c;
+        text += clean[i];
     }
     return text;
 }
@@ -30,11 +31,11 @@ std::string MessageText(std::string_view message) {
 // An attribute's value: its quotes must not end it.
 std::string AttributeText(std::string_view value) {
     std::string text;
-    for (const char c : value) {
+    for (const char c : BlankControls(value)) {
         if (c == '"') {
             text += "&quot;";
         } else {
-            text += c == '\r' || c == '\n' ? ' ' : c;
+            text += c;
         }
     }
     return text;

@@ -2,6 +2,8 @@
 // OneTrace colour its warnings and errors and merge it with theirs by time.
 #pragma once
 
+#include "app/PlainText.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -4,6 +4,7 @@
 #include "DeployCommands.h"
 #include "TrustedFolders.h"
 #include "Win32Clock.h"
+#include "Win32ConsoleText.h"
 #include "Win32Digest.h"
 #include "Win32EventLog.h"
 #include "Win32EventSource.h"
@@ -188,8 +189,8 @@ public:
             m_journalTried = true;
             const std::string base = ProgramDataFolder();
             if (base.empty()) {
-                std::fprintf(stderr, "SarnokDeploy: warning: the ProgramData folder is unknown; "
-                                     "no update journal\n");
+                WriteErr("SarnokDeploy: warning: the ProgramData folder is unknown; no update "
+                         "journal\n");
                 return nullptr;
             }
             const deploy::CTrustedFolder folder =
@@ -203,8 +204,7 @@ public:
                 m_journal = std::make_unique<CUpdateJournal>(*m_journalStore, "SarnokDeploy",
                                                              m_folders.Elevated());
             } else if (!folder.m_why.empty()) {
-                std::fprintf(stderr, "SarnokDeploy: warning: %s; no update journal\n",
-                             folder.m_why.c_str());
+                WriteErr("SarnokDeploy: warning: " + folder.m_why + "; no update journal\n");
             }
         }
         return m_journal.get();
@@ -285,6 +285,11 @@ public:
         std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth,
                       now.wDay, now.wHour, now.wMinute, now.wSecond);
         return text;
+    }
+
+protected:
+    void WriteText(bool warnings, const std::string& text) override {
+        deploy::WriteConsoleText(warnings, text);
     }
 
 private:

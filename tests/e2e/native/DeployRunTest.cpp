@@ -117,6 +117,17 @@ TEST(DeployRunTest, EveryExitSaysWhatHappened) {
              p.m_lock = ELockAnswer::Taken;
              p.m_catalogue = kOtherCatalogue;
          }},
+        // A name is the spooler's bytes: an escape in it must not clear the operator's screen.
+        {"a printer named with an escape",
+         "[printer]\nname = Card\x1b[2JA" + kCardA.substr(kCardA.find("\nport")),
+         {"update", "--all"},
+         0,
+         "",
+         0,
+         "Result: Card [2JA: updated",
+         true,
+         true,
+         {}},
         {"update without a catalogue", kCardA, update, 2, "no-catalogue", 0, "", false, false,
          noCatalogue},
         {"status without a catalogue", kCardA, status, 2, "no-catalogue", 0, "", false, false,
