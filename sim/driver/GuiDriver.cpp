@@ -18,9 +18,13 @@
 //   screenshot FILE.bmp                save the dialog as a bitmap (relative to OUTPUT_DIR)
 //   drop-list open|close               open or close the printer list's drop-down part
 //   activate                           bring the dialog to the foreground (active caption)
+//   hold-lock TIMEOUT_S                hold the programs' update lock as they take it, printing
+//                                      "holding" (or fail when it is not free)
 //   sleep MS
 //   wait-gone TIMEOUT_S                wait until the dialog has closed
 // The exit status is 0 when every step passed.
+#include "Win32UpdateLock.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -306,6 +310,17 @@ public:
             std::fflush(stdout);
             Sleep(Seconds(w[1]));
             CloseHandle(squat);
+            return true;
+        }
+        if (verb == "hold-lock" && w.size() == 2) {
+            // Another program updating on this workstation, through the same lock as theirs.
+            sarnok::win32::CUpdateLock lock;
+            if (lock.Acquire() != sarnok::ELockState::Held) {
+                return Fail("the update lock is not free");
+            }
+            std::printf("holding\n");
+            std::fflush(stdout);
+            Sleep(Seconds(w[1]));
             return true;
         }
         if (verb == "sleep" && w.size() == 2) {

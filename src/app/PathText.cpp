@@ -43,4 +43,22 @@ bool StaysInFolder(std::string_view name) {
     }
 }
 
+std::vector<std::string> LibraryPaths(std::string_view name, bool defaultFoldersSet,
+                                      std::string_view executablePath,
+                                      std::string_view systemFolder) {
+    if (defaultFoldersSet) {
+        return {std::string(name)};
+    }
+    std::vector<std::string> paths;
+    for (const std::string& folder : {RemoveFileSpec(executablePath), std::string(systemFolder)}) {
+        // "C:" alone would be the drive's current folder, which is no place of ours.
+        if (folder.empty() || folder.back() == ':') {
+            continue;
+        }
+        paths.push_back(folder.back() == '\\' ? folder + std::string(name)
+                                              : folder + "\\" + std::string(name));
+    }
+    return paths;
+}
+
 } // namespace sarnok

@@ -151,9 +151,10 @@ void CfuuDlg::JournalRunEnded() {
 
 void CfuuDlg::OnUpdateClicked() {
     const std::string from = m_fwVersion.str();
-    // The lock taken at the program's start may have been another program's: a click must not
-    // flash a printer while another update runs on this workstation. Nothing is sent, and
-    // "Update" stays ready for when it has finished.
+    // A click must not flash a printer while another update runs on this workstation. Nothing
+    // is sent, and "Update" stays ready for when it has finished. The lock is held from before
+    // the click's first run to the end of its last, and only then: a dialog left open between
+    // clicks does not keep the deployment console from the workstation's other printers.
     if (m_ports.m_lock != nullptr && m_ports.m_lock->Acquire() == ELockState::Taken) {
         m_clickOutcome = CClickOutcome{};
         m_clickOutcome.m_lockTaken = true;
@@ -162,6 +163,9 @@ void CfuuDlg::OnUpdateClicked() {
         m_ports.m_view.EnableUpdate(true);
     } else {
         RunClick();
+        if (m_ports.m_lock != nullptr) {
+            m_ports.m_lock->Release();
+        }
     }
     ReportClickEnd(from);
 }

@@ -15,6 +15,12 @@ if [ -f "$scenario/dlls.txt" ]; then
         case "$verb" in
             remove) rm -f "$run/$what" ;;
             use) cp "$bin/$what" "$run"/ ;;
+            on-path)
+                # Not beside the program but in a folder on Wine's PATH.
+                mkdir -p "$run/on-path"
+                mv "$run/$what" "$run/on-path/"
+                export WINEPATH="Z:${run//\//\\}\\on-path"
+                ;;
             ''|'#'*) ;;
             *) echo "dlls.txt: unknown line: $verb $what"; exit 2 ;;
         esac

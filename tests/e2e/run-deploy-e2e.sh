@@ -28,6 +28,18 @@ arguments=${arguments//@SHA@/$sha}
 checks=${checks//@SHA@/$sha}
 # A workstation without the maker's software: no status library beside the programs.
 [[ "$checks" == *no-status-library* ]] && rm -f "$run/ORN_API.dll"
+# A library that is not beside the programs but in a folder on PATH, where any user may have put
+# it: the programs must not load it.
+winepath=
+for item in ${checks//;/ }; do
+    if [[ "$item" == on-winepath:* ]]; then
+        mkdir -p "$run/on-path"
+        cp "$bin/${item#on-winepath:}" "$run/on-path/"
+        rm -f "$run/${item#on-winepath:}"
+        winepath="Z:${run//\//\\}\\on-path"
+    fi
+done
+[ -n "$winepath" ] && export WINEPATH=$winepath
 # A log that has reached its limit before the run: 1 MiB of older lines.
 if [[ "$checks" == *big-log* ]]; then
     head -c 1048576 /dev/zero | tr '\0' 'x' >"$run/deploy.log"
@@ -73,12 +85,47 @@ if [[ "$checks" == *squat-lock* ]]; then
     grep -q squatting "$run/squat.out" || fail "no event squats on the lock's name"
 fi
 
+# Another program updating on this workstation: it holds the programs' own update lock.
+holder=
+if [[ "$checks" == *hold-lock* ]]; then
+    printf 'hold-lock 120\n' >"$run/hold.txt"
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/hold.txt" >"$run/hold.out" 2>&1 &
+    holder=$!
+    for _ in $(seq 1 100); do
+        grep -q holding "$run/hold.out" 2>/dev/null && break
+        sleep 0.2
+    done
+    grep -q holding "$run/hold.out" || fail "nothing holds the update lock"
+fi
+
+# The dialog open on Card A, no click under way.
 dialog=
 if [[ "$checks" == *dialog-open* ]]; then
     (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
     dialog=$!
-    printf 'wait-dialog 30\n' >"$run/wait.txt"
+    printf 'wait-dialog 30\nselect 0\nwait-until update "enabled" 40\n' >"$run/wait.txt"
     "$wine_run" "$bin/sarnok_driver.exe" "$run/wait.txt" >/dev/null 2>&1 || fail "the dialog did not open"
+fi
+# That dialog's click while the console updates: refused, nothing sent. The console's run is
+# under way once its start is in the journal; the printer's restart keeps it going 3 s after.
+during=
+if [[ "$checks" == *click-during-update* ]]; then
+    cat >"$run/during.txt" <<'STEPS'
+wait-dialog 10
+click update
+wait-until line1 "Another firmware update is running on this workstation." 20
+expect line2 "Wait until it has finished, then click \"Update\" again."
+expect update "enabled"
+STEPS
+    (
+        journal=$WINEPREFIX/drive_c/ProgramData/Brelwin/History/updates.jsonl
+        for _ in $(seq 1 300); do
+            grep -q '"record":"started"' "$journal" 2>/dev/null && break
+            sleep 0.1
+        done
+        exec "$wine_run" "$bin/sarnok_driver.exe" "$run/during.txt" >"$run/during.out" 2>&1
+    ) &
+    during=$!
 fi
 
 # A Unix exit status keeps only the low 8 bits of a Windows exit code (1618 arrives as 82), so
@@ -135,6 +182,9 @@ cat "$run/deploy.out"
 grep -vE ':eventlog:|:advapi:' "$run/deploy.err" || true
 grep -E 'ReportEvent' "$run/deploy.err" || true
 [ "$code" = "$want" ] || fail "exit code $code, expected $want"
+if [ -n "$during" ]; then
+    wait "$during" || { cat "$run/during.out"; fail "the dialog's click during the update was not refused"; }
+fi
 
 if [ -n "$dialog" ]; then
     printf 'wait-dialog 10\nclick cancel\nwait-gone 10\n' >"$run/close.txt"
@@ -160,6 +210,11 @@ STEPS
     "$wine_run" "$bin/sarnok_driver.exe" "$run/click.txt" >"$run/click.out" 2>&1 ||
         { cat "$run/click.out"; fail "the dialog's click was not refused as it should be"; }
     wait "$dialog" 2>/dev/null || true
+fi
+if [ -n "$holder" ]; then
+    kill "$holder" 2>/dev/null || true
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    wait "$holder" 2>/dev/null || true
 fi
 if [ -n "$squatter" ]; then
     kill "$squatter" 2>/dev/null || true
@@ -310,6 +365,7 @@ STEPS
             ;;
         err:*) grep -qF -- "${item#err:}" "$run/deploy.err" || fail "stderr lacks: ${item#err:}" ;;
         dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send|journal-garbage|journal-torn) ;;
+        hold-lock|click-during-update|on-winepath:*) ;;
         *) fail "unknown check: $item" ;;
     esac
 done

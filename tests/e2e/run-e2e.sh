@@ -11,7 +11,8 @@
 #   firmwareInfo.ini   the catalogue (optional)
 #   firmware.txt       images to create: FILE MODEL MAJOR.MINOR SIZE [readonly|damaged]
 #                      (optional; damaged: cut short by 1000 bytes after it is made)
-#   dlls.txt           "remove NAME" or "use variants/DIR/NAME" (optional)
+#   dlls.txt           "remove NAME", "use variants/DIR/NAME" or "on-path NAME" (a folder on
+#                      WINEPATH) (optional)
 #   expect-log.txt     texts the job log must contain, one a line (optional)
 #   reject-log.txt     texts it must not contain (optional)
 #   thandler           "deleted" or "kept": what happens to thandler.dat in the current folder

@@ -43,5 +43,22 @@ TEST(PathTextTest, RemovesTheLastComponentKeepingRoots) {
     EXPECT_EQ(RemoveFileSpec(""), "");
 }
 
+// A library by name: the name alone once the default folders are set, otherwise the program's
+// folder then the system folder by full path, so that PATH is never searched.
+TEST(PathTextTest, LibrariesComeFromTheProgramsFolderAndTheSystemFolderOnly) {
+    using Paths = std::vector<std::string>;
+    const char* exe = "C:\\Tools\\Sarnok\\Sarnok.exe";
+    const char* system = "C:\\Windows\\system32";
+    EXPECT_EQ(LibraryPaths("DODAVED.DLL", true, exe, system), Paths{"DODAVED.DLL"});
+    EXPECT_EQ(LibraryPaths("DODAVED.DLL", false, exe, system),
+              (Paths{"C:\\Tools\\Sarnok\\DODAVED.DLL", "C:\\Windows\\system32\\DODAVED.DLL"}));
+    EXPECT_EQ(LibraryPaths("ORN_API.dll", false, "C:\\Sarnok.exe", "C:\\Windows\\system32\\"),
+              (Paths{"C:\\ORN_API.dll", "C:\\Windows\\system32\\ORN_API.dll"}));
+    // An unknown folder is left out, never replaced by a search.
+    EXPECT_EQ(LibraryPaths("ORN_API.bak", false, "", system),
+              Paths{"C:\\Windows\\system32\\ORN_API.bak"});
+    EXPECT_EQ(LibraryPaths("VIZUVUV.DLL", false, "C:Sarnok.exe", ""), Paths{});
+}
+
 } // namespace
 } // namespace sarnok::test

@@ -1,11 +1,13 @@
 // The update run's exits, releases and flash job, and the Update click sequence.
 #include "app/ClickEvent.h"
+#include "app/UpdateLockPath.h"
 #include "fakes/FakeDriverLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 namespace sarnok::test {
 namespace {
@@ -508,6 +510,147 @@ TEST_F(UpdateClickTest, AClickWhileAnotherProgramHoldsTheLockSendsNothing) {
     EXPECT_TRUE(m_rig.m_view.m_updateEnabled);
     EXPECT_EQ(m_rig.m_view.m_waitCursorDepth, 0);
     EXPECT_EQ(ClickEvent(Dlg().m_clickOutcome).m_id, kEventUpdateNotStarted);
+}
+
+// A dialog left open does not hold back the deployment console: the lock is held from before a
+// click's first run to the end of its last, and given back when the click ends. A click while
+// the console holds it sends nothing; the next one after the console is done runs.
+TEST_F(UpdateClickTest, ADialogLeftOpenReleasesTheLockBetweenClicks) {
+    std::vector<bool> heldAtStart;
+    DriverRecorder().m_onCall = [&](const std::string& call) {
+        if (call.rfind("start:", 0) == 0) {
+            heldAtStart.push_back(m_rig.m_lock.m_held);
+        }
+    };
+    Dlg().m_twoStep = 1;
+    Reply(SuccessFrame());
+    Reply(SuccessFrame());
+    Dlg().OnUpdateClicked();
+    EXPECT_EQ(heldAtStart, (std::vector<bool>{true, true}));
+    EXPECT_EQ(m_rig.m_lock.m_tries, 1);
+    EXPECT_EQ(m_rig.m_lock.m_releases, 1);
+    EXPECT_FALSE(m_rig.m_lock.m_held);
+
+    m_rig.m_lock.m_state = ELockState::Taken; // the console updates another printer
+    Dlg().OnUpdateClicked();
+    EXPECT_EQ(Runs(), 2);
+    EXPECT_EQ(Status(), (Texts{Text(128), Text(129), ""}));
+
+    m_rig.m_lock.m_state = ELockState::Held; // and is done
+    Reply(SuccessFrame());
+    Dlg().OnUpdateClicked();
+    EXPECT_EQ(Runs(), 3);
+    EXPECT_EQ(m_rig.m_lock.m_releases, 2);
+    EXPECT_FALSE(m_rig.m_lock.m_held);
+    DriverRecorder().m_onCall = nullptr;
+}
+
+// The system's lock objects as the Win32 adapter would find them: one mutex per name, each with
+// the process that made it.
+struct CFakeLockSystem {
+    ENamespaceAnswer m_namespace = ENamespaceAnswer::Open;
+    std::map<bool, const void*> m_owners; // in the namespace or not: who holds the mutex
+    std::vector<std::string> m_calls;
+};
+
+class CFakeLockObjects : public ILockObjects {
+public:
+    explicit CFakeLockObjects(CFakeLockSystem& system) : m_system(system) {}
+    ENamespaceAnswer OpenNamespace(std::string* why) override {
+        m_system.m_calls.push_back("namespace");
+        if (m_system.m_namespace != ENamespaceAnswer::Open) {
+            *why = "CreateBoundaryDescriptorW failed (error 120)";
+        }
+        return m_system.m_namespace;
+    }
+    EMutexAnswer CreateOwnedMutex(bool inNamespace) override {
+        m_system.m_calls.push_back(inNamespace ? "mutex:namespace" : "mutex:global");
+        if (m_system.m_owners.count(inNamespace) != 0) {
+            return EMutexAnswer::Exists;
+        }
+        m_system.m_owners[inNamespace] = this;
+        return EMutexAnswer::Owned;
+    }
+    void CloseAll() override {
+        for (auto it = m_system.m_owners.begin(); it != m_system.m_owners.end();) {
+            it = it->second == this ? m_system.m_owners.erase(it) : std::next(it);
+        }
+    }
+
+private:
+    CFakeLockSystem& m_system;
+};
+
+// The namespace first; the Global\ name only where the namespace cannot be made at all, and
+// never for a process the namespace keeps out (an unelevated one), which goes on unlocked.
+TEST(UpdateLockPathTest, NamespaceFirstAndTheGlobalNameOnlyWhereItCannotBeMade) {
+    struct CCase {
+        const char* m_name;
+        ENamespaceAnswer m_namespace;
+        bool m_otherHolds;     // another process holds the lock this one would take
+        ELockState m_state;    // what this process gets
+        Texts m_calls;         // what it asks the system
+        bool m_fallbackReason; // it says why it took the Global\ name
+    };
+    const std::vector<CCase> cases = {
+        {"namespace, free",
+         ENamespaceAnswer::Open,
+         false,
+         ELockState::Held,
+         {"namespace", "mutex:namespace"},
+         false},
+        {"namespace, held elsewhere",
+         ENamespaceAnswer::Open,
+         true,
+         ELockState::Taken,
+         {"namespace", "mutex:namespace"},
+         false},
+        {"unelevated: denied",
+         ENamespaceAnswer::Denied,
+         false,
+         ELockState::Unavailable,
+         {"namespace"},
+         false},
+        {"no namespaces (Wine)",
+         ENamespaceAnswer::Unsupported,
+         false,
+         ELockState::Held,
+         {"namespace", "mutex:global"},
+         true},
+        {"no namespaces, held elsewhere",
+         ENamespaceAnswer::Unsupported,
+         true,
+         ELockState::Taken,
+         {"namespace", "mutex:global"},
+         true},
+        {"namespace failing",
+         ENamespaceAnswer::Failed,
+         false,
+         ELockState::Held,
+         {"namespace", "mutex:global"},
+         true},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_name);
+        CFakeLockSystem system;
+        system.m_namespace = c.m_namespace;
+        CFakeLockObjects otherObjects(system);
+        CUpdateLockPath other(otherObjects);
+        if (c.m_otherHolds) {
+            ASSERT_EQ(other.Acquire(), ELockState::Held);
+        }
+        system.m_calls.clear();
+        CFakeLockObjects objects(system);
+        CUpdateLockPath lock(objects);
+        EXPECT_EQ(lock.Acquire(), c.m_state);
+        EXPECT_EQ(system.m_calls, c.m_calls);
+        EXPECT_EQ(!lock.FallbackReason().empty(), c.m_fallbackReason);
+        // Once the holder gives it back, the other process gets it.
+        if (c.m_otherHolds) {
+            other.Release();
+            EXPECT_EQ(lock.Acquire(), ELockState::Held);
+        }
+    }
 }
 
 // How a click ends for every way its run can end: a single-step click, and a two-step click

@@ -26,20 +26,18 @@ namespace sarnok::win32 {
 CfuuApp theApp;
 
 bool CfuuApp::InitInstance(HINSTANCE instance) {
+    // Before any library is loaded by name: the maker's driver libraries come from this
+    // program's folder or the system folder, never from the current folder or PATH.
+    RestrictLibrarySearch();
+
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = 8; // the structure's size: two 32-bit fields
     controls.dwICC = 0xFF;
     ::InitCommonControlsEx(&controls);
 
-    // Before any library is loaded by name: the current directory leaves the search path, so a
-    // DLL planted in the working folder is never loaded in place of the maker's.
-    ::SetDllDirectoryA("");
-
-    // The deployment console does not update while the dialog is open. Whatever the lock
-    // answers, the dialog opens as it always has: a technician is never kept out; each click
-    // tries the lock again.
+    // Taken by each click for its runs and given back when the click ends, so that a dialog
+    // left open does not hold back the deployment console.
     CUpdateLock lock;
-    lock.Acquire();
 
     CWin32Spooler spooler;
     CWin32StatusLibrary statusLibrary;

@@ -1,5 +1,7 @@
 #include "Win32LoadedStatusLibrary.h"
 
+#include "Win32LibraryLoader.h"
+
 namespace sarnok::win32 {
 
 namespace {
@@ -13,9 +15,9 @@ Function Bind(HMODULE module, const char* name) {
 } // namespace
 
 CWin32LoadedStatusLibrary::CWin32LoadedStatusLibrary() {
-    // By name, after the program has taken the current folder out of the search path: the
-    // program's own folder, then the system's, as the dialog's load-time import searches.
-    m_hModule = ::LoadLibraryA("ORN_API.dll");
+    // The program's own folder, then the system's, as the dialog's load-time import finds it;
+    // a copy found only on PATH is not the maker's software on this workstation.
+    m_hModule = LoadProgramLibrary("ORN_API.dll");
     if (m_hModule == nullptr) {
         return;
     }

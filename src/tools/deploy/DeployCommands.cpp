@@ -264,6 +264,9 @@ int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
     CRunEnd end;
     std::string why;
     end.m_error = CheckBeforePrinters(platform, tool, &why);
+    if (const std::string note = platform.LockFallbackNote(); !note.empty()) {
+        output.LogOnly("warning: " + note, ELogType::Warning);
+    }
     std::vector<std::size_t> chosen;
     if (end.m_error == EDeployError::None) {
         chosen = ChoosePrinters(options, tool, &end.m_missing);

@@ -36,6 +36,8 @@ public:
     virtual std::optional<CSha256Digest> CatalogueSha256() = 0;
     // Takes the workstation's update lock, held until the platform object goes.
     virtual ELockAnswer AcquireUpdateLock() = 0;
+    // Why the lock has a name any user could take, once it was tried; empty when it has not.
+    virtual std::string LockFallbackNote() { return {}; }
     // False when the maker's status library is not on this workstation.
     virtual bool StatusLibraryLoaded() = 0;
     // The log file opened for appending, or null (option: --log's value, empty for the

@@ -140,8 +140,20 @@ public:
         return digest;
     }
 
+    std::string LockFallbackNote() override {
+        return m_lock.FallbackReason().empty()
+                   ? std::string()
+                   : m_lock.FallbackReason() + "; the update lock has the name " + kUpdateLockName;
+    }
+
     deploy::ELockAnswer AcquireUpdateLock() override {
-        switch (m_lock.Acquire()) {
+        const ELockState state = m_lock.Acquire();
+        if (!m_lock.FallbackReason().empty() && !m_lockFallbackTold) {
+            // Any user can make an object of that name: the administrator should know why.
+            m_lockFallbackTold = true;
+            WriteErr("SarnokDeploy: warning: " + LockFallbackNote() + "\n");
+        }
+        switch (state) {
         case CUpdateLock::EResult::Held:
             return deploy::ELockAnswer::Held;
         case CUpdateLock::EResult::Taken:
@@ -329,6 +341,7 @@ private:
     CWin32ProfileReader m_profile;
     CWin32Digest m_digest;
     CUpdateLock m_lock;
+    bool m_lockFallbackTold = false;
     CWin32EventLog m_events{"SarnokDeploy"};
     CWin32SecureFolders m_folders;
     std::vector<deploy::CSetAside> m_setAside;
@@ -340,9 +353,9 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    // As in the dialog: the current folder leaves the library search path before any library
-    // is loaded by name.
-    ::SetDllDirectoryA("");
+    // As in the dialog: before any library is loaded by name, the search leaves PATH and the
+    // current folder; SYSTEM loads only what the program's folder or the system folder holds.
+    RestrictLibrarySearch();
     // Nobody is there to answer a system error box: a missing disk or a crash must end the run
     // with its exit code, not wait for a click.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);

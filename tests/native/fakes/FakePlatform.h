@@ -203,10 +203,17 @@ class CFakeUpdateLock : public IUpdateLock {
 public:
     ELockState Acquire() override {
         ++m_tries;
-        return m_state;
+        m_held = m_held || m_state == ELockState::Held;
+        return m_held ? ELockState::Held : m_state;
+    }
+    void Release() override {
+        m_releases += m_held ? 1 : 0;
+        m_held = false;
     }
     ELockState m_state = ELockState::Held;
     int m_tries = 0;
+    int m_releases = 0;
+    bool m_held = false;
 };
 
 // Everything a CfuuDlg needs, faked, with the dialog built on top.
