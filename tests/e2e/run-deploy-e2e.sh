@@ -72,30 +72,28 @@ fail() {
     failures=$((failures + 1))
 }
 
-# An event squatting on the update lock's name for the whole row.
+# A driver step that runs beside the whole row (STEP NAME, printing WORD once it is in place).
+beside() { # STEP WORD WHAT-FAILED: starts it and sets $beside_pid
+    printf '%s 120\n' "$1" >"$run/$1.txt"
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/$1.txt" >"$run/$1.out" 2>&1 &
+    beside_pid=$!
+    for _ in $(seq 1 100); do
+        grep -q "$2" "$run/$1.out" 2>/dev/null && break
+        sleep 0.2
+    done
+    grep -q "$2" "$run/$1.out" || fail "$3"
+}
+# An event squatting on the update lock's name; another program updating on this workstation,
+# holding the programs' own update lock.
 squatter=
 if [[ "$checks" == *squat-lock* ]]; then
-    printf 'squat-lock 120\n' >"$run/squat.txt"
-    "$wine_run" "$bin/sarnok_driver.exe" "$run/squat.txt" >"$run/squat.out" 2>&1 &
-    squatter=$!
-    for _ in $(seq 1 100); do
-        grep -q squatting "$run/squat.out" 2>/dev/null && break
-        sleep 0.2
-    done
-    grep -q squatting "$run/squat.out" || fail "no event squats on the lock's name"
+    beside squat-lock squatting "no event squats on the lock's name"
+    squatter=$beside_pid
 fi
-
-# Another program updating on this workstation: it holds the programs' own update lock.
 holder=
 if [[ "$checks" == *hold-lock* ]]; then
-    printf 'hold-lock 120\n' >"$run/hold.txt"
-    "$wine_run" "$bin/sarnok_driver.exe" "$run/hold.txt" >"$run/hold.out" 2>&1 &
-    holder=$!
-    for _ in $(seq 1 100); do
-        grep -q holding "$run/hold.out" 2>/dev/null && break
-        sleep 0.2
-    done
-    grep -q holding "$run/hold.out" || fail "nothing holds the update lock"
+    beside hold-lock holding "nothing holds the update lock"
+    holder=$beside_pid
 fi
 
 # The dialog open on Card A, no click under way.
