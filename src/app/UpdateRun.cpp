@@ -151,6 +151,11 @@ void CfuuDlg::JournalRunEnded() {
 
 void CfuuDlg::OnUpdateClicked() {
     const std::string from = m_fwVersion.str();
+    RunUpdateClick();
+    ReportClickEnd(from);
+}
+
+void CfuuDlg::RunUpdateClick() {
     // The lock taken at the program's start may have been another program's: a click must not
     // flash a printer while another update runs on this workstation. Nothing is sent, and
     // "Update" stays ready for when it has finished.
@@ -163,7 +168,6 @@ void CfuuDlg::OnUpdateClicked() {
     } else {
         RunClick();
     }
-    ReportClickEnd(from);
 }
 
 void CfuuDlg::ReportClickEnd(const std::string& fromVersion) {
