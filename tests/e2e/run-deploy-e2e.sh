@@ -147,7 +147,37 @@ if [ -n "$squatter" ]; then
 fi
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 
-log=$run/sim-job.log
+# After the row's run, a second program run: "status", and the dialog's selection of the first
+# printer, which must say on line 1 that the last update did not finish. Each run writes the job
+# log anew, so the row's is kept for the checks.
+if [[ "$checks" == *after-status:* || "$checks" == *after-dialog-unfinished* ]]; then
+    [ -f "$run/sim-job.log" ] && cp "$run/sim-job.log" "$run/sim-job.row.log"
+fi
+if [[ "$checks" == *after-status:* ]]; then
+    printf '@SarnokDeploy.exe status\r\n' >"$run/status.bat"
+    (cd "$run" && exec "$wine_run" "$cmd" /c status.bat >"$run/status.out" 2>&1) || true
+    echo "---- status afterwards"
+    cat "$run/status.out"
+fi
+if [[ "$checks" == *after-dialog-unfinished* ]]; then
+    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+    dialog=$!
+    cat >"$run/after.txt" <<'STEPS'
+wait-dialog 30
+select 0
+wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
+click cancel
+wait-gone 10
+STEPS
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/after.txt" >"$run/after.out" 2>&1 ||
+        { cat "$run/after.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
+    wait "$dialog" 2>/dev/null || true
+    dialog=
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+fi
+
+log=$run/sim-job.row.log
+[ -f "$log" ] || log=$run/sim-job.log
 [ -f "$log" ] || log=/dev/null
 IFS=';' read -ra items <<<"$checks"
 for item in "${items[@]}"; do
@@ -165,6 +195,11 @@ for item in "${items[@]}"; do
                 grep -qiE "^[^,]*,[^,]*,[^,]*,0x0*$(printf '%x' "$id")," ||
                 fail "no event $id on the eventlog channel"
             ;;
+        event-text:*)
+            grep -E ':eventlog:ReportEventW' "$run/deploy.err" | grep -qF -- "L\"${item#event-text:}\"" ||
+                fail "no event has the string ${item#event-text:}"
+            ;;
+        after-status:*) grep -qF -- "${item#after-status:}" "$run/status.out" || fail "status afterwards lacks: ${item#after-status:}" ;;
         source-key)
             # The console registered the Event Log source with its own path.
             grep -i -A3 -F 'EventLog\\Application\\Brelwin Card Printer Firmware]' "$WINEPREFIX/system.reg" |
@@ -223,14 +258,18 @@ for p in printers:
     if kind == "json-status":
         assert {"model", "firmware"} <= p.keys(), p
     else:
-        assert p["outcome"] in {"updated", "nothing-to-do", "failed", "busy"}, p
+        assert p["outcome"] in {"updated", "nothing-to-do", "failed", "busy", "unconfirmed"}, p
         assert len(p["lines"]) == 3 and all(isinstance(t, str) for t in p["lines"]), p
+        assert p["confirmed"] in (True, False, None), p
+        assert p["confirmSeconds"] is None or isinstance(p["confirmSeconds"], int), p
+        # Updated means the printer reported the firmware, unless no confirmation was asked.
+        assert p["outcome"] != "unconfirmed" or p["confirmed"] is False, p
 if kind == "json-update":
     assert doc["exitCode"] == code, (doc["exitCode"], code)
 print(json.dumps(printers[0]))
 PY
             ;;
-        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send) ;;
+        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send|after-dialog-unfinished) ;;
         *) fail "unknown check: $item" ;;
     esac
 done

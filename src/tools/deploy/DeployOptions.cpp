@@ -179,10 +179,10 @@ std::string UsageText(const char* program) {
            "  --log FILE   appends the log to FILE instead of the default log\n"
            "  --json       one JSON document on stdout at the end instead of the lines\n"
            "Exit codes: 0 updated (the printer reports the new firmware) or nothing to do;\n"
-           "1 an update failed or was not confirmed; 2 usage error, no\n"
-           "readable catalogue, no readable printer list or no status library; 3 a named\n"
-           "printer is not a card printer; 1618 another update is in progress or a printer was\n"
-           "busy or could not be identified: retry later.\n";
+           "1 an update failed or was not confirmed; 2 usage error, no readable catalogue, no\n"
+           "readable printer list or no status library; 3 a named printer is not a card\n"
+           "printer; 1618 another update is in progress or a printer was busy or could not be\n"
+           "identified: retry later.\n";
 }
 
 std::string DetectionScript(const std::string& catalogueSha256, const std::string& folder) {
