@@ -465,6 +465,28 @@ TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) 
     CSimDeployPlatform fresh(rig, rig.m_profile);
     EXPECT_EQ(RunConsole(fresh, {"history"}).m_exitCode, 2);
 
+    // A printer that said success and comes back on its old firmware: left alone while it is
+    // still restarting, settled not-taken once it is back, as status and history tell.
+    CSimRig stubborn(kCardA + "takes-firmware = no\n");
+    OfferTavik(stubborn);
+    CSimDeployPlatform refusing(stubborn, stubborn.m_profile);
+    refusing.m_catalogue = kCatalogueBytes;
+    refusing.m_journalStore.m_current = ""; // made by an earlier run
+    EXPECT_EQ(RunConsole(refusing, {"update", "--all", "--confirm-timeout", "10"}).m_exitCode, 1);
+    const auto restarting = nlohmann::json::parse(RunConsole(refusing, {"status", "--json"}).m_out);
+    EXPECT_EQ(restarting["printers"][0]["lastUpdate"]["outcome"], "success");
+    stubborn.m_clock.m_now += 20000;
+    const CRun back = RunConsole(refusing, {"status"});
+    EXPECT_NE(back.m_out.find("library 7.5.120  not-taken 2026-12-10 08:"), std::string::npos)
+        << back.m_out;
+    const auto settled = nlohmann::json::parse(RunConsole(refusing, {"status", "--json"}).m_out);
+    EXPECT_EQ(settled["printers"][0]["lastUpdate"]["outcome"], "not-taken");
+    const auto told = nlohmann::json::parse(RunConsole(refusing, {"history", "--json"}).m_out);
+    EXPECT_EQ(told["runs"][0]["outcome"], "not-taken");
+    EXPECT_NE(RunConsole(refusing, {"update", "--all", "--confirm-timeout", "0"})
+                  .m_out.find("was not taken: the printer came back on its old firmware"),
+              std::string::npos);
+
     // Past 1 MiB the journal becomes the older file before the next run's start, and both are
     // still read.
     CSimRig again(kCardA);
