@@ -213,7 +213,7 @@ void CDeployTool::Confirm(CfuuDlg& dlg, const CPorts& ports, CPrinterReport* rep
     if (JobWentOut(click.m_run) || click.m_sentEarlier) {
         report->m_confirmed = false;
     }
-    if (!click.Updated() || m_confirmSeconds == 0) {
+    if (!click.Updated() || m_confirmTimeoutSeconds == 0) {
         return;
     }
     const std::string printer = dlg.m_printerName.str();
@@ -222,11 +222,11 @@ void CDeployTool::Confirm(CfuuDlg& dlg, const CPorts& ports, CPrinterReport* rep
     // for the second step, the intermediate version.
     const std::string old = click.m_step == EUpdateStep::Final ? dlg.m_intermediateVersion.str()
                                                                : dlg.m_fwVersion.str();
-    m_output.Line(Elapsed() + "waiting up to " + std::to_string(m_confirmSeconds) + " s for " +
-                      printer + " to report " + target,
+    m_output.Line(Elapsed() + "waiting up to " + std::to_string(m_confirmTimeoutSeconds) +
+                      " s for " + printer + " to report " + target,
                   ELogType::Information, true);
     const CConfirmation confirmation = ConfirmFirmware(
-        ports.m_statusLibrary, ports.m_clock, printer, target, old, m_confirmSeconds * 1000);
+        ports.m_statusLibrary, ports.m_clock, printer, target, old, m_confirmTimeoutSeconds * 1000);
     click.m_confirmation = confirmation.m_end;
     const std::uint32_t seconds = confirmation.m_waitedMs / 1000;
     report->m_confirmSeconds = seconds;

@@ -136,7 +136,7 @@ public:
     // when the click's final run said success, the wait for the printer to report the firmware.
     CPrinterReport Update(std::size_t index);
     // The longest wait for the printer to report the firmware sent; 0: none.
-    void SetConfirmTimeout(std::uint32_t seconds) { m_confirmSeconds = seconds; }
+    void SetConfirmTimeout(std::uint32_t seconds) { m_confirmTimeoutSeconds = seconds; }
 
     // "  12.3 s  ": the seconds since this tool started.
     std::string Elapsed() const { return CConsoleView::Elapsed(m_env.m_clock, m_startTick); }
@@ -165,7 +165,7 @@ private:
     CDeployEnvironment m_env;
     CDeployOutput& m_output;
     bool m_reinstall;
-    std::uint32_t m_confirmSeconds = 0;
+    std::uint32_t m_confirmTimeoutSeconds = 0;
     std::uint32_t m_startTick;
     std::vector<std::string> m_names;
     std::vector<std::string> m_ports;
