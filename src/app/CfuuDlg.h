@@ -98,6 +98,11 @@ public:
     // A click on "Update": runs and restart waits in the order of the click sequence, then the
     // click's end reported as an event.
     void OnUpdateClicked();
+    // The same click without its event, for a program that asks the printer afterwards what it
+    // runs (m_clickOutcome.m_confirmation) and then reports the end itself.
+    void RunUpdateClick();
+    // The event the click's end gives, with what the printer had when the click began.
+    void ReportClickEnd(const std::string& fromVersion);
 
     // ---- Operations used by the handlers ----
     void UpdateRun();
@@ -171,8 +176,6 @@ public:
 private:
     // The click sequence itself.
     void RunClick();
-    // The event the click's end gives, with what the printer had when the click began.
-    void ReportClickEnd(const std::string& fromVersion);
     // A status line's text, also kept for the events that quote it.
     void SetLine(int line, const std::string& text);
     // Keeps the selection's decision and returns it with the same-version answer.
@@ -203,7 +206,7 @@ private:
     CJournalRun JournalRun(const char* fileName, const std::string& sha256) const;
     // Writes the end of the run whose start was written, if one was.
     void JournalRunEnded();
-    // Line 1 says so when the selected printer's last update was interrupted.
+    // Line 1 says so when the selected printer's last update was interrupted or not taken.
     void ShowUnfinishedUpdate();
 
     CPorts m_ports;

@@ -21,6 +21,12 @@ CClickEvent ClickEvent(const CClickOutcome& click) {
     if (click.m_run == ERunOutcome::ReplySuccess && click.m_step == EUpdateStep::Intermediate) {
         return {kEventUpdateFailed, EEventType::Error, "first-step-only"};
     }
+    if (click.m_confirmation == EConfirmation::Unconfirmed) {
+        return {kEventUpdateFailed, EEventType::Error, "unconfirmed"};
+    }
+    if (click.m_confirmation == EConfirmation::NotTaken) {
+        return {kEventUpdateFailed, EEventType::Error, "not-taken"};
+    }
     return {kEventUpdateFailed, EEventType::Error, RunOutcomeWord(click.m_run)};
 }
 

@@ -84,6 +84,16 @@ enum class EUpdateStep : std::uint8_t {
     Final,        // the final firmware, after the intermediate step of the same click
 };
 
+// What the printer reported after a click's final run said success, where the program asked it:
+// the console asks before it calls the update done, the dialog leaves it to the next
+// identification.
+enum class EConfirmation : std::uint8_t {
+    NotAsked,
+    Confirmed,   // it reports the firmware sent, and its polling has settled
+    Unconfirmed, // the old version, or no version at all, when the time was up
+    NotTaken,    // it is back with a version that is neither the old one nor the one sent
+};
+
 // How a click ended. m_run is the outcome of the click's last run; m_step says which firmware
 // that run sent. A click that stopped because the printer never reported the intermediate
 // version ends with m_intermediateNotReported set and m_step Intermediate.
@@ -97,11 +107,15 @@ struct CClickOutcome {
     bool m_printerNotResponding = false;
     // Another program held the workstation's update lock: the click sent nothing.
     bool m_lockTaken = false;
+    // What the printer reported after the final run's success.
+    EConfirmation m_confirmation = EConfirmation::NotAsked;
 
-    // The printer took its final firmware and said so.
+    // The printer took its final firmware and said so, and reports it where it was asked.
     constexpr bool Updated() const {
         return m_run == ERunOutcome::ReplySuccess && m_step != EUpdateStep::Intermediate &&
-               !m_intermediateNotReported;
+               !m_intermediateNotReported &&
+               (m_confirmation == EConfirmation::NotAsked ||
+                m_confirmation == EConfirmation::Confirmed);
     }
     // Nothing went out because the printer was busy: worth trying again later.
     constexpr bool Busy() const { return m_run == ERunOutcome::PrinterNotReady && !m_sentEarlier; }

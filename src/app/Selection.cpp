@@ -46,7 +46,7 @@ void CfuuDlg::OnPrinterSelected() {
 }
 
 void CfuuDlg::ShowUnfinishedUpdate() {
-    if (!m_lastUpdate.Interrupted() || m_ports.m_journal == nullptr) {
+    if (!m_lastUpdate.NotRunningSent() || m_ports.m_journal == nullptr) {
         return;
     }
     std::string text = Load(IDS_LAST_UPDATE_UNFINISHED);
@@ -129,7 +129,17 @@ CSelectionDecision CfuuDlg::DecideSelection() {
 
     m_fwVersion.Assign(FormatFirmwareVersion(m_fwMajor, m_fwMinor));
     if (m_ports.m_journal != nullptr) {
-        m_lastUpdate = m_ports.m_journal->Identified(m_printerName.str(), m_fwVersion.str());
+        // Asked only of a printer whose last run said success and which reports its old
+        // version: during its restart it reports that version with its polling busy.
+        const auto settled = [this] {
+            IStatusLibrary& library = m_ports.m_statusLibrary;
+            library.ResumePrinterPolling(m_printerName.c_str(), 1);
+            std::int32_t state = 1;
+            library.GetCardPrinterPollingState(m_printerName.c_str(), &state);
+            return state == 0;
+        };
+        m_lastUpdate =
+            m_ports.m_journal->Identified(m_printerName.str(), m_fwVersion.str(), settled);
         if (m_lastUpdate.m_foundNow && m_ports.m_events != nullptr) {
             m_ports.m_events->Report(kEventUpdateInterrupted, EEventType::Warning,
                                      {m_printerName.str(), m_lastUpdate.m_time,

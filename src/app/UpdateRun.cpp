@@ -151,6 +151,11 @@ void CfuuDlg::JournalRunEnded() {
 
 void CfuuDlg::OnUpdateClicked() {
     const std::string from = m_fwVersion.str();
+    RunUpdateClick();
+    ReportClickEnd(from);
+}
+
+void CfuuDlg::RunUpdateClick() {
     // A click must not flash a printer while another update runs on this workstation. Nothing
     // is sent, and "Update" stays ready for when it has finished. The lock is held from before
     // the click's first run to the end of its last, and only then: a dialog left open between
@@ -167,7 +172,6 @@ void CfuuDlg::OnUpdateClicked() {
             m_ports.m_lock->Release();
         }
     }
-    ReportClickEnd(from);
 }
 
 void CfuuDlg::ReportClickEnd(const std::string& fromVersion) {

@@ -193,7 +193,10 @@ bool CUpdateJournal::Apply(const std::string& line) {
         if (result != "took" && result != "interrupted" && result != "not-taken") {
             return false;
         }
-        if (it != m_byId.end() && m_runs[it->second].m_outcome.empty()) {
+        // A run settles once: unfinished, or ended with the printer's word that it took the
+        // file, which only what the printer reports afterwards confirms.
+        if (it != m_byId.end() &&
+            (m_runs[it->second].m_outcome.empty() || m_runs[it->second].m_outcome == "success")) {
             m_runs[it->second].m_outcome = result;
             m_runs[it->second].m_found = u("found");
         }
@@ -221,6 +224,7 @@ void CUpdateJournal::RunStarted(const CJournalRun& run) {
     }
     const auto u = [&](const std::string& text) { return m_store.ToUtf8(text); };
     const std::uint32_t pid = m_store.ProcessId();
+    m_endedId.clear();
     m_startedId = std::to_string(pid) + "-" + std::to_string(m_store.TickCount()) + "-" +
                   std::to_string(++m_sequence);
     CJson record = {{"record", "started"},
@@ -249,37 +253,98 @@ void CUpdateJournal::RunEnded(ERunOutcome outcome) {
                           {"id", m_startedId},
                           {"time", m_store.UtcNow()},
                           {"outcome", RunOutcomeWord(outcome)}};
-    m_startedId.clear();
+    m_endedId = std::exchange(m_startedId, {});
     Write(Dump(record), false, "ended");
 }
 
-CLastUpdate CUpdateJournal::Identified(const std::string& printer, const std::string& version) {
+CLastUpdate CUpdateJournal::Identified(const std::string& printer, const std::string& version,
+                                       const std::function<bool()>& settled) {
     Load();
+    std::size_t last = m_runs.size();
+    for (std::size_t i = 0; i < m_runs.size(); ++i) {
+        if (m_runs[i].m_run.m_printer == printer) {
+            last = i;
+        }
+    }
     std::vector<std::string> foundNow;
+    // Asked once at most: it reads the printer's polling state.
+    int back = -1;
     for (std::size_t i = 0; i < m_runs.size(); ++i) {
         const CJournalEntry& entry = m_runs[i];
-        if (entry.m_run.m_printer != printer || !entry.m_outcome.empty() ||
+        const bool unfinished = entry.m_outcome.empty();
+        // Only the printer's last run can be told by what it reports now; an older one's
+        // firmware may have been replaced since.
+        const bool saidSuccess =
+            i == last && entry.m_outcome == RunOutcomeWord(ERunOutcome::ReplySuccess);
+        if (entry.m_run.m_printer != printer || !(unfinished || saidSuccess) ||
             entry.m_id == m_startedId ||
             RunMayBeUnderWay(m_store, entry.m_pid, entry.m_processStarted)) {
             continue;
         }
-        // Its program is gone without saying how the run ended: what the printer reports now
-        // tells whether the firmware took.
         const bool took = version == entry.m_run.m_firmware;
-        const CJson record = {{"record", "checked"},
-                              {"id", entry.m_id},
-                              {"time", m_store.UtcNow()},
-                              {"result", took ? "took" : "interrupted"},
-                              {"found", m_store.ToUtf8(version)}};
-        if (!took) {
-            foundNow.push_back(entry.m_id);
+        if (unfinished) {
+            // Its program is gone without saying how the run ended: what the printer reports
+            // now tells whether the firmware took.
+            if (!took) {
+                foundNow.push_back(entry.m_id);
+            }
+            Write(CheckedRecord(entry.m_id, took ? "took" : "interrupted", version), false,
+                  "checked");
+            continue;
         }
-        Write(Dump(record), false, "checked");
+        // The reply said success. The printer keeps its old version until its restart ends, so
+        // that version counts only once the printer is back; any other version came from
+        // elsewhere and says nothing of this run.
+        if (!took && !VersionBefore(i, version)) {
+            continue;
+        }
+        if (!took && back < 0) {
+            back = settled && settled() ? 1 : 0;
+        }
+        if (took || back == 1) {
+            Write(CheckedRecord(entry.m_id, took ? "took" : "not-taken", version), false,
+                  "checked");
+        }
     }
-    CLastUpdate last = LastUpdate(printer);
-    last.m_foundNow = last.Interrupted() &&
-                      std::find(foundNow.begin(), foundNow.end(), last.m_id) != foundNow.end();
-    return last;
+    CLastUpdate lastUpdate = LastUpdate(printer);
+    lastUpdate.m_foundNow =
+        lastUpdate.Interrupted() &&
+        std::find(foundNow.begin(), foundNow.end(), lastUpdate.m_id) != foundNow.end();
+    return lastUpdate;
+}
+
+void CUpdateJournal::RunChecked(bool took, const std::string& found) {
+    if (m_endedId.empty()) {
+        return;
+    }
+    const std::string id = std::exchange(m_endedId, {});
+    Write(CheckedRecord(id, took ? "took" : "not-taken", found), false, "checked");
+}
+
+std::string CUpdateJournal::CheckedRecord(const std::string& id, const char* result,
+                                          const std::string& found) {
+    return Dump({{"record", "checked"},
+                 {"id", id},
+                 {"time", m_store.UtcNow()},
+                 {"result", result},
+                 {"found", m_store.ToUtf8(found)}});
+}
+
+bool CUpdateJournal::VersionBefore(std::size_t index, const std::string& version) const {
+    const CJournalEntry& entry = m_runs[index];
+    if (version == entry.m_run.m_from) {
+        return true;
+    }
+    if (entry.m_run.m_step != "2/2") {
+        return false;
+    }
+    for (std::size_t i = index; i-- > 0;) {
+        const CJournalEntry& earlier = m_runs[i];
+        if (earlier.m_run.m_printer == entry.m_run.m_printer) {
+            return earlier.m_run.m_step == "1/2" && version == earlier.m_run.m_firmware;
+        }
+    }
+    return false;
 }
 
 CLastUpdate CUpdateJournal::LastUpdate(const std::string& printer) const {
@@ -290,10 +355,12 @@ CLastUpdate CUpdateJournal::LastUpdate(const std::string& printer) const {
             continue;
         }
         last = &entry;
-        if (entry.m_outcome == "interrupted") {
+        if (entry.m_outcome == "interrupted" || entry.m_outcome == "not-taken") {
             interrupted = &entry;
-        } else if (entry.m_outcome == RunOutcomeWord(ERunOutcome::ReplySuccess)) {
-            // Only a run that the printer said it took clears an interruption before it.
+        } else if (entry.m_outcome == RunOutcomeWord(ERunOutcome::ReplySuccess) ||
+                   entry.m_outcome == "took") {
+            // Only a run that the printer took, by its reply or by what it reports, clears an
+            // interruption before it.
             interrupted = nullptr;
         }
     }

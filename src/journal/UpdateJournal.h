@@ -8,6 +8,7 @@
 #include "ports/UpdateJournal.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,7 +41,7 @@ struct CJournalEntry {
     std::uint32_t m_pid = 0;
     std::string m_processStarted;
     CJournalRun m_run;
-    // The "ended" outcome word, "took" or "interrupted"; empty while unfinished.
+    // The "ended" outcome word, "took", "interrupted" or "not-taken"; empty while unfinished.
     std::string m_outcome;
     // For a settled run: the version the printer reported.
     std::string m_found;
@@ -54,7 +55,9 @@ public:
 
     void RunStarted(const CJournalRun& run) override;
     void RunEnded(ERunOutcome outcome) override;
-    CLastUpdate Identified(const std::string& printer, const std::string& version) override;
+    CLastUpdate Identified(const std::string& printer, const std::string& version,
+                           const std::function<bool()>& settled) override;
+    void RunChecked(bool took, const std::string& found) override;
     // "?" for a time that is not the journal's own form.
     std::string LocalMinute(const std::string& utc) override;
 
@@ -71,6 +74,11 @@ private:
     bool Apply(const std::string& line);
     void Write(const std::string& line, bool flush, const char* what);
     CLastUpdate LastUpdate(const std::string& printer) const;
+    // The "checked" record of a run: what the printer reported, and what that says of the run.
+    std::string CheckedRecord(const std::string& id, const char* result, const std::string& found);
+    // True when version is what the printer had before the run at index: its "from", or for
+    // the second step the first step's firmware.
+    bool VersionBefore(std::size_t index, const std::string& version) const;
 
     IJournalStore& m_store;
     std::string m_program;
@@ -81,6 +89,7 @@ private:
     std::vector<CJournalEntry> m_runs;
     std::map<std::string, std::size_t> m_byId;
     std::string m_startedId; // the run this process started last and has not ended
+    std::string m_endedId;   // the run this process ended last and has not checked
     unsigned m_sequence = 0;
     std::vector<std::string> m_problems;
 };

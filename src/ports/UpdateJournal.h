@@ -5,6 +5,7 @@
 
 #include "app/RunOutcome.h"
 
+#include <functional>
 #include <string>
 
 namespace sarnok {
@@ -35,6 +36,9 @@ struct CLastUpdate {
     bool m_foundNow = false;
     // Interrupted and not cleared since by a run that succeeded.
     bool Interrupted() const { return m_known && m_outcome == "interrupted"; }
+    // Interrupted, or its reply said success and the printer came back on the version it had:
+    // either way the printer does not run what it was sent, and a person should know.
+    bool NotRunningSent() const { return Interrupted() || (m_known && m_outcome == "not-taken"); }
 };
 
 class IUpdateJournal {
@@ -45,8 +49,15 @@ public:
     // The outcome of the run started last, once it is known.
     virtual void RunEnded(ERunOutcome outcome) = 0;
     // The printer was identified with this firmware version: settles a run of it that never
-    // ended (the firmware took, or the run was interrupted) and returns its last update.
-    virtual CLastUpdate Identified(const std::string& printer, const std::string& version) = 0;
+    // ended (the firmware took, or the run was interrupted), and its last run when that one's
+    // reply said success (the firmware took, or it was not taken), and returns its last update.
+    // settled is asked only for the second, whether the printer is back from its restart: the
+    // old version reported during a restart says nothing yet.
+    virtual CLastUpdate Identified(const std::string& printer, const std::string& version,
+                                   const std::function<bool()>& settled) = 0;
+    // What the printer reported after the run ended last, asked by the program that ran it:
+    // the firmware sent (took), or another version (not taken).
+    virtual void RunChecked(bool took, const std::string& found) = 0;
     // A UTC time of the journal as the workstation's local "YYYY-MM-DD HH:MM".
     virtual std::string LocalMinute(const std::string& utc) = 0;
 };

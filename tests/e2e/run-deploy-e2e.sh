@@ -221,7 +221,41 @@ if [ -n "$squatter" ]; then
 fi
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 
-log=$run/sim-job.log
+# After the row's run, a second program run: "status", and the dialog's selection of the first
+# printer, which must say on line 1 that the last update did not finish. Each run writes the job
+# log anew, so the row's is kept for the checks.
+if [[ "$checks" == *after-* ]]; then
+    [ -f "$run/sim-job.log" ] && cp "$run/sim-job.log" "$run/sim-job.row.log"
+fi
+# The deployment system's view right after the install: its detection rule, then a report.
+after() { # NAME ARGUMENTS: SarnokDeploy.exe run again, its stdout in NAME.out
+    printf '@SarnokDeploy.exe %s\r\n' "$2" >"$run/$1.bat"
+    (cd "$run" && exec "$wine_run" "$cmd" /c "$1.bat" >"$run/$1.out" 2>"$run/$1.err") || true
+    echo "---- $2 afterwards"
+    cat "$run/$1.out"
+}
+[[ "$checks" == *after-detect:* ]] && after detect detect
+[[ "$checks" == *after-status:* ]] && after status status
+[[ "$checks" == *after-json:* ]] && after status-json "status --json"
+if [[ "$checks" == *after-dialog-unfinished* ]]; then
+    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+    dialog=$!
+    cat >"$run/after.txt" <<'STEPS'
+wait-dialog 30
+select 0
+wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
+click cancel
+wait-gone 10
+STEPS
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/after.txt" >"$run/after.out" 2>&1 ||
+        { cat "$run/after.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
+    wait "$dialog" 2>/dev/null || true
+    dialog=
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+fi
+
+log=$run/sim-job.row.log
+[ -f "$log" ] || log=$run/sim-job.log
 [ -f "$log" ] || log=/dev/null
 IFS=';' read -ra items <<<"$checks"
 for item in "${items[@]}"; do
@@ -239,6 +273,12 @@ for item in "${items[@]}"; do
                 grep -qiE "^[^,]*,[^,]*,[^,]*,0x0*$(printf '%x' "$id")," ||
                 fail "no event $id on the eventlog channel"
             ;;
+        event-text:*)
+            grep -E ':eventlog:ReportEventW' "$run/deploy.err" | grep -qF -- "L\"${item#event-text:}\"" ||
+                fail "no event has the string ${item#event-text:}"
+            ;;
+        after-status:*) grep -qF -- "${item#after-status:}" "$run/status.out" || fail "status afterwards lacks: ${item#after-status:}" ;;
+        after-detect:*) grep -qF -- "${item#after-detect:}" "$run/detect.out" || fail "detect afterwards lacks: ${item#after-detect:}" ;;
         source-key)
             # The console registered the Event Log source with its own path.
             grep -i -A3 -F 'EventLog\\Application\\Brelwin Card Printer Firmware]' "$WINEPREFIX/system.reg" |
@@ -265,10 +305,12 @@ PY
             [ "$(stat -c %s "$run/deploy.lo_" 2>/dev/null || echo 0)" -eq 1048576 ] || fail "no deploy.lo_ of 1 MiB"
             [ "$(stat -c %s "$run/deploy.log")" -lt 1048576 ] || fail "deploy.log was not started anew"
             ;;
-        json:*)
+        json:*|after-json:*)
+            document=$run/deploy.out
+            [[ "$item" == after-json:* ]] && document=$run/status-json.out && item=json:${item#after-json:}
             # json:KEY=VALUE: the document's KEY is VALUE, read as JSON (null, a number) or
             # else as a string; KEY may be a path (printers.0.lastUpdate.outcome).
-            /usr/bin/python3 - "${item#json:}" "$run/deploy.out" <<'PY' || fail "$item"
+            /usr/bin/python3 - "${item#json:}" "$document" <<'PY' || fail "$item"
 import json, sys
 key, _, value = sys.argv[1].partition("=")
 try:
@@ -321,8 +363,12 @@ for p in printers:
     if kind == "json-status":
         assert {"model", "firmware"} <= p.keys(), p
     else:
-        assert p["outcome"] in {"updated", "nothing-to-do", "failed", "busy"}, p
+        assert p["outcome"] in {"updated", "nothing-to-do", "failed", "busy", "unconfirmed"}, p
         assert len(p["lines"]) == 3 and all(isinstance(t, str) for t in p["lines"]), p
+        assert p["confirmed"] in (True, False, None), p
+        assert p["confirmSeconds"] is None or isinstance(p["confirmSeconds"], int), p
+        # Updated means the printer reported the firmware, unless no confirmation was asked.
+        assert p["outcome"] != "unconfirmed" or p["confirmed"] is False, p
 if kind == "json-update":
     assert doc["exitCode"] == code, (doc["exitCode"], code)
 print(json.dumps(printers[0]))
@@ -362,7 +408,7 @@ STEPS
             wait "$unfinished" 2>/dev/null || true
             ;;
         err:*) grep -qF -- "${item#err:}" "$run/deploy.err" || fail "stderr lacks: ${item#err:}" ;;
-        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send|journal-garbage|journal-torn) ;;
+        dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send|journal-garbage|journal-torn|after-dialog-unfinished) ;;
         hold-lock|click-during-update|on-winepath:*) ;;
         *) fail "unknown check: $item" ;;
     esac

@@ -24,6 +24,7 @@ struct CParseCase {
     bool m_json = false;
     std::string m_log = {};
     std::string m_sha256 = {};
+    std::uint32_t m_confirm = 300;
 };
 
 const std::string kDigest = "00112233445566778899AABBCCDDEEFF00112233445566778899aabbccddeeff";
@@ -57,7 +58,33 @@ TEST(DeployOptionsTest, CommandLines) {
          false,
          "",
          "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff"},
+        {{"update", "--all", "--confirm-timeout", "20"},
+         true,
+         ECommand::Update,
+         true,
+         0,
+         false,
+         false,
+         "",
+         "",
+         20},
+        {{"update", "--all", "--confirm-timeout", "0"},
+         true,
+         ECommand::Update,
+         true,
+         0,
+         false,
+         false,
+         "",
+         "",
+         0},
         // Usage errors: nothing may be touched.
+        {{"update", "--all", "--confirm-timeout"}, false},
+        {{"update", "--all", "--confirm-timeout", "5m"}, false},
+        {{"update", "--all", "--confirm-timeout", "-1"}, false},
+        {{"update", "--all", "--confirm-timeout", "86401"}, false},
+        {{"update", "--all", "--confirm-timeout", "1", "--confirm-timeout", "2"}, false},
+        {{"status", "--confirm-timeout", "20"}, false},
         {{}, false},
         {{"install"}, false},
         {{"update"}, false},                                 // neither --all nor --printer
@@ -104,12 +131,15 @@ TEST(DeployOptionsTest, CommandLines) {
         EXPECT_EQ(options.m_json, c.m_json);
         EXPECT_EQ(options.m_logFile, c.m_log);
         EXPECT_EQ(options.m_catalogueSha256, c.m_sha256);
+        EXPECT_EQ(options.m_confirmTimeoutSeconds, c.m_confirm);
     }
 }
 
 CClickOutcome Click(ERunOutcome run, EUpdateStep step = EUpdateStep::Single,
-                    bool sentEarlier = false, bool intermediateNotReported = false) {
+                    bool sentEarlier = false, bool intermediateNotReported = false,
+                    EConfirmation confirmation = EConfirmation::NotAsked) {
     CClickOutcome click;
+    click.m_confirmation = confirmation;
     click.m_run = run;
     click.m_step = step;
     click.m_sentEarlier = sentEarlier;
@@ -135,6 +165,23 @@ TEST(DeployOptionsTest, OutcomesAndExitCodes) {
          Click(ERunOutcome::ReplySuccess, EUpdateStep::Final, true), E::Updated, 0, 1000},
         {"reinstalled", EDecision::SameVersion, true, Click(ERunOutcome::ReplySuccess), E::Updated,
          0, 1000},
+        {"one step reported by the printer", EDecision::Update, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Single, false, false,
+               EConfirmation::Confirmed),
+         E::Updated, 0, 1000},
+        // The reply said success; the printer did not report the firmware in the time given.
+        {"not confirmed", EDecision::Update, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Single, false, false,
+               EConfirmation::Unconfirmed),
+         E::Unconfirmed, 1, 1001},
+        {"two steps not confirmed", EDecision::TwoStep, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Final, true, false,
+               EConfirmation::Unconfirmed),
+         E::Unconfirmed, 1, 1001},
+        {"back on another version", EDecision::Update, true,
+         Click(ERunOutcome::ReplySuccess, EUpdateStep::Single, false, false,
+               EConfirmation::NotTaken),
+         E::Failed, 1, 1001},
         {"latest firmware", EDecision::Current, false, {}, E::NothingToDo, 0},
         {"no entry", EDecision::NoFirmware, false, {}, E::NothingToDo, 0},
         {"same version declined", EDecision::SameVersion, false, {}, E::NothingToDo, 0},
@@ -173,6 +220,11 @@ TEST(DeployOptionsTest, OutcomesAndExitCodes) {
     EXPECT_EQ(ExitCodeFor({E::Updated, E::NothingToDo}), 0);
     EXPECT_EQ(ExitCodeFor({E::Busy, E::Updated}), 1618);
     EXPECT_EQ(ExitCodeFor({E::Busy, E::Failed}), 1);
+    EXPECT_EQ(ExitCodeFor({E::Busy, E::Unconfirmed}), 1);
+    EXPECT_EQ(ClickEvent(Click(ERunOutcome::ReplySuccess, EUpdateStep::Single, false, false,
+                               EConfirmation::Unconfirmed))
+                  .m_outcome,
+              "unconfirmed");
 }
 
 // CMTrace reads a record up to "]LOG]!>" and then its attributes: a text must never end the

@@ -255,6 +255,7 @@ int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
                    CDeployOutput& output) {
     platform.PrepareEventSource();
     CDeployTool tool(platform.Environment(), output, options.m_reinstall);
+    tool.SetConfirmTimeout(options.m_confirmTimeoutSeconds);
     output.SetElapsed([&tool] { return tool.Elapsed(); });
     // Its note writes to the log through the tool: watched only while both are there.
     std::optional<CCloseWatch> closeWatch;
@@ -305,7 +306,8 @@ int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
         outcomes.push_back(reports.back().m_outcome);
         const EPrinterOutcome outcome = reports.back().m_outcome;
         output.Line(CDeployTool::ResultLine(reports.back()),
-                    outcome == EPrinterOutcome::Failed ? ELogType::Error
+                    outcome == EPrinterOutcome::Failed || outcome == EPrinterOutcome::Unconfirmed
+                        ? ELogType::Error
                     : outcome == EPrinterOutcome::Busy ? ELogType::Warning
                                                        : ELogType::Information);
         WarnOfJournal(platform, &output);
@@ -323,8 +325,10 @@ int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
     output.Line("Summary: " + std::to_string(outcomes.size()) +
                     " printer(s): " + count(EPrinterOutcome::Updated) + " updated, " +
                     count(EPrinterOutcome::NothingToDo) + " nothing to do, " +
-                    count(EPrinterOutcome::Failed) + " failed, " + count(EPrinterOutcome::Busy) +
-                    " busy; exit code " + std::to_string(end.m_exitCode) +
+                    count(EPrinterOutcome::Failed) + " failed, " +
+                    count(EPrinterOutcome::Unconfirmed) + " unconfirmed, " +
+                    count(EPrinterOutcome::Busy) + " busy; exit code " +
+                    std::to_string(end.m_exitCode) +
                     (error != nullptr ? std::string(" (") + error + ")" : std::string()),
                 end.m_exitCode == kExitOk           ? ELogType::Information
                 : end.m_exitCode == kExitRetryLater ? ELogType::Warning
@@ -335,7 +339,13 @@ int UpdatePrinters(const CDeployOptions& options, IDeployPlatform& platform,
                   : end.m_exitCode == kExitRetryLater ? EEventType::Warning
                                                       : EEventType::Error,
                   {std::to_string(end.m_exitCode), count(EPrinterOutcome::Updated),
-                   count(EPrinterOutcome::NothingToDo), count(EPrinterOutcome::Failed),
+                   count(EPrinterOutcome::NothingToDo),
+                   // The message table has one count for both ends that give exit code 1.
+                   std::to_string(std::count_if(outcomes.begin(), outcomes.end(),
+                                                [](EPrinterOutcome o) {
+                                                    return o == EPrinterOutcome::Failed ||
+                                                           o == EPrinterOutcome::Unconfirmed;
+                                                })),
                    count(EPrinterOutcome::Busy), events.Account()});
     for (const unsigned id : events.TakeFailures()) {
         output.LogOnly("warning: the Event Log did not take event " + std::to_string(id),

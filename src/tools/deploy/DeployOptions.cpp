@@ -20,6 +20,26 @@ std::string PowerShellLiteral(const std::string& text) {
     return literal + "'";
 }
 
+// Decimal digits only, at most a day: a longer wait is a typing error, not a plan.
+bool ParseSeconds(const std::string& text, std::uint32_t* seconds) {
+    constexpr std::uint32_t kLongest = 86400;
+    if (text.empty() || text.size() > 5) {
+        return false;
+    }
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (value > kLongest) {
+        return false;
+    }
+    *seconds = value;
+    return true;
+}
+
 } // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* options,
@@ -64,6 +84,7 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
     const bool detect = options->m_command == ECommand::Detect;
     const bool script = options->m_command == ECommand::DetectionScript;
     const bool history = options->m_command == ECommand::History;
+    bool confirmGiven = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -92,6 +113,14 @@ bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* option
             } else {
                 options->m_logFile = args[++i];
             }
+        } else if (arg == "--confirm-timeout" && update) {
+            if (confirmGiven || !hasValue ||
+                !ParseSeconds(args[i + 1], &options->m_confirmTimeoutSeconds)) {
+                *error = "--confirm-timeout needs a number of seconds from 0 to 86400, once";
+                return false;
+            }
+            confirmGiven = true;
+            ++i;
         } else if ((arg == "--catalogue-sha256" && detect) || (arg == "--folder" && script)) {
             std::string& value = detect ? options->m_catalogueSha256 : options->m_folder;
             if (!hasValue || args[i + 1].empty()) {
@@ -139,7 +168,8 @@ std::string UsageText(const char* program) {
     return "Usage: " + p + " status [--json]\n" + indent + p +
            " detect [--catalogue-sha256 HEX]\n" + indent + p +
            " update (--all | --printer NAME [--printer NAME]...) [--reinstall]\n" + indent +
-           std::string(p.size(), ' ') + "        [--log FILE] [--json]\n" + indent + p +
+           std::string(p.size(), ' ') +
+           "        [--confirm-timeout SECONDS] [--log FILE] [--json]\n" + indent + p +
            " detection-script [--folder PATH]\n" + indent + p +
            " history [--printer NAME] [--json]\n" + indent + p + " --version\n" +
            "Updates the card printers' firmware from firmwareInfo.ini and the firmware files in\n"
@@ -152,12 +182,15 @@ std::string UsageText(const char* program) {
            "  detection-script  prints the PowerShell detection script of this package\n"
            "  history      the updates this workstation's journal records, newest first\n"
            "  --reinstall  sends the same firmware again to a printer that already has it\n"
+           "  --confirm-timeout SECONDS  how long update waits for a printer to report the\n"
+           "               firmware it was sent (default 300; 0: it ends at the printer's reply)\n"
            "  --log FILE   appends the log to FILE instead of the default log\n"
            "  --json       one JSON document on stdout at the end instead of the lines\n"
-           "Exit codes: 0 updated or nothing to do; 1 an update failed; 2 usage error, no\n"
-           "readable catalogue, no readable printer list or no status library; 3 a named\n"
-           "printer is not a card printer; 1618 another update is in progress or a printer was\n"
-           "busy or could not be identified: retry later.\n";
+           "Exit codes: 0 updated (the printer reports the new firmware) or nothing to do;\n"
+           "1 an update failed or was not confirmed; 2 usage error, no readable catalogue, no\n"
+           "readable printer list or no status library; 3 a named printer is not a card\n"
+           "printer; 1618 another update is in progress or a printer was busy or could not be\n"
+           "identified: retry later.\n";
 }
 
 std::string DetectionScript(const std::string& catalogueSha256, const std::string& folder) {
@@ -207,6 +240,8 @@ const char* OutcomeWord(EPrinterOutcome outcome) {
         return "failed";
     case EPrinterOutcome::Busy:
         return "busy";
+    case EPrinterOutcome::Unconfirmed:
+        return "unconfirmed";
     }
     return "failed";
 }
@@ -246,6 +281,9 @@ EPrinterOutcome PrinterOutcome(EDecision decision, bool clicked, const CClickOut
     if (click.Updated()) {
         return EPrinterOutcome::Updated;
     }
+    if (click.m_confirmation == EConfirmation::Unconfirmed) {
+        return EPrinterOutcome::Unconfirmed;
+    }
     return click.Busy() ? EPrinterOutcome::Busy : EPrinterOutcome::Failed;
 }
 
@@ -253,7 +291,7 @@ int ExitCodeFor(const std::vector<EPrinterOutcome>& outcomes) {
     const auto any = [&](EPrinterOutcome wanted) {
         return std::find(outcomes.begin(), outcomes.end(), wanted) != outcomes.end();
     };
-    if (any(EPrinterOutcome::Failed)) {
+    if (any(EPrinterOutcome::Failed) || any(EPrinterOutcome::Unconfirmed)) {
         return kExitFailed;
     }
     return any(EPrinterOutcome::Busy) ? kExitRetryLater : kExitOk;

@@ -27,6 +27,9 @@ struct CDeployOptions {
     bool m_reinstall = false;
     bool m_json = false;
     std::string m_logFile; // empty: the default log
+    // update --confirm-timeout: how long to wait for the printer to report the firmware sent;
+    // 0: the update ends at the printer's reply.
+    std::uint32_t m_confirmTimeoutSeconds = 300;
     // detect --catalogue-sha256: the package's catalogue digest, lower case; empty: not given.
     std::string m_catalogueSha256;
     // detection-script --folder: where the package is installed; empty: the default folder.
@@ -34,8 +37,8 @@ struct CDeployOptions {
 };
 
 // False with a one-line reason on any unknown option, missing value, option that does not
-// belong to the command, --all together with --printer, or a digest that is not 64 hexadecimal
-// digits.
+// belong to the command, --all together with --printer, a digest that is not 64 hexadecimal
+// digits, or a confirmation time that is not a number of seconds up to a day.
 bool ParseArguments(const std::vector<std::string>& args, CDeployOptions* options,
                     std::string* error);
 
@@ -64,6 +67,8 @@ enum class EPrinterOutcome : std::uint8_t {
     NothingToDo,
     Failed,
     Busy,
+    // The printer said it took the firmware, and did not report it in the time given.
+    Unconfirmed,
 };
 const char* OutcomeWord(EPrinterOutcome outcome);
 
@@ -94,8 +99,8 @@ inline constexpr int kExitUsage = 2; // also: no readable catalogue, printer lis
 inline constexpr int kExitPrinterMissing = 3;
 inline constexpr int kExitRetryLater = 1618;
 
-// The run's exit code from every chosen printer's outcome. A failure outranks a busy printer:
-// retrying later would not mend it, and a person has to look.
+// The run's exit code from every chosen printer's outcome. A failure (unconfirmed included)
+// outranks a busy printer: retrying later would not mend it, and a person has to look.
 int ExitCodeFor(const std::vector<EPrinterOutcome>& outcomes);
 
 } // namespace sarnok::deploy

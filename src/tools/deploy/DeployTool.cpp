@@ -1,5 +1,7 @@
 #include "DeployTool.h"
 
+#include "FirmwareConfirmation.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstring>
@@ -169,7 +171,8 @@ CPrinterReport CDeployTool::Decide(std::size_t index) {
 CPrinterReport CDeployTool::Update(std::size_t index) {
     CPrinterReport report;
     CConsoleView view = MakeView(m_names[index]);
-    CfuuDlg dlg(PortsFor(view));
+    const CPorts ports = PortsFor(view);
+    CfuuDlg dlg(ports);
     if (!Rediscover(dlg, view, index, &report)) {
         m_output.Line(view.Stamp() + "is no longer in the printer list", ELogType::Error, true);
         report.m_outcome = EPrinterOutcome::Failed;
@@ -185,13 +188,73 @@ CPrinterReport CDeployTool::Update(std::size_t index) {
                           dlg.m_lastUpdate.m_program + ", firmware " + dlg.m_lastUpdate.m_firmware +
                           ", step " + dlg.m_lastUpdate.m_step + ") did not finish",
                       ELogType::Warning, true);
+    } else if (dlg.m_lastUpdate.NotRunningSent()) {
+        m_output.Line(view.Stamp() + "the last firmware update (started " +
+                          m_env.m_journal->LocalMinute(dlg.m_lastUpdate.m_time) + " by " +
+                          dlg.m_lastUpdate.m_program + ", firmware " + dlg.m_lastUpdate.m_firmware +
+                          ", step " + dlg.m_lastUpdate.m_step +
+                          ") was not taken: the printer came back on its old firmware",
+                      ELogType::Warning, true);
     }
     if (report.m_clicked) {
-        dlg.OnUpdateClicked();
+        // The click's event waits for the printer's word on the firmware.
+        const std::string from = dlg.m_fwVersion.str();
+        dlg.RunUpdateClick();
+        Confirm(dlg, ports, &report);
+        dlg.ReportClickEnd(from);
     }
     Describe(dlg, view, &report);
     report.m_outcome = PrinterOutcome(report.m_decision, report.m_clicked, dlg.m_clickOutcome);
     return report;
+}
+
+void CDeployTool::Confirm(CfuuDlg& dlg, const CPorts& ports, CPrinterReport* report) {
+    CClickOutcome& click = dlg.m_clickOutcome;
+    if (JobWentOut(click.m_run) || click.m_sentEarlier) {
+        report->m_confirmed = false;
+    }
+    if (!click.Updated() || m_confirmTimeoutSeconds == 0) {
+        return;
+    }
+    const std::string printer = dlg.m_printerName.str();
+    const std::string target = dlg.m_targetVersion.str();
+    // Until the final firmware's restart ends the printer reports what it had before that run:
+    // for the second step, the intermediate version.
+    const std::string old = click.m_step == EUpdateStep::Final ? dlg.m_intermediateVersion.str()
+                                                               : dlg.m_fwVersion.str();
+    m_output.Line(Elapsed() + "waiting up to " + std::to_string(m_confirmTimeoutSeconds) +
+                      " s for " + printer + " to report " + target,
+                  ELogType::Information, true);
+    const CConfirmation confirmation = ConfirmFirmware(
+        ports.m_statusLibrary, ports.m_clock, printer, target, old, m_confirmTimeoutSeconds * 1000);
+    click.m_confirmation = confirmation.m_end;
+    const std::uint32_t seconds = confirmation.m_waitedMs / 1000;
+    report->m_confirmSeconds = seconds;
+    report->m_confirmed = confirmation.m_end == EConfirmation::Confirmed;
+    const std::string after = " after " + std::to_string(seconds) + " s";
+    const std::string found = confirmation.m_found.empty()
+                                  ? printer + " cannot be identified"
+                                  : printer + " reports " + confirmation.m_found;
+    switch (confirmation.m_end) {
+    case EConfirmation::Confirmed:
+        m_output.Line(Elapsed() + found + after, ELogType::Information, true);
+        break;
+    case EConfirmation::NotTaken:
+        m_output.Line(Elapsed() + found + after + ", not " + target +
+                          ": the printer did not take the firmware",
+                      ELogType::Error, true);
+        break;
+    default:
+        m_output.Line(Elapsed() + found + after + ", not " + target +
+                          ": the update is not confirmed",
+                      ELogType::Error, true);
+        break;
+    }
+    // Unconfirmed, the run is settled by the printer's next identification.
+    if (m_env.m_journal != nullptr && confirmation.m_end != EConfirmation::Unconfirmed) {
+        m_env.m_journal->RunChecked(confirmation.m_end == EConfirmation::Confirmed,
+                                    confirmation.m_found);
+    }
 }
 
 std::string CDeployTool::StatusLine(const CPrinterReport& report) {
@@ -199,8 +262,9 @@ std::string CDeployTool::StatusLine(const CPrinterReport& report) {
            (report.m_model.empty() ? "?" : report.m_model) + "  firmware " +
            (report.m_firmware.empty() ? "?" : report.m_firmware) + "  library " +
            (report.m_libraryVersion.empty() ? "?" : report.m_libraryVersion) +
-           (report.m_lastUpdate.Interrupted() ? "  interrupted " + report.m_lastUpdateLocal
-                                              : std::string()) +
+           (report.m_lastUpdate.NotRunningSent()
+                ? "  " + report.m_lastUpdate.m_outcome + " " + report.m_lastUpdateLocal
+                : std::string()) +
            "  -> " + Plan(report);
 }
 
@@ -288,6 +352,10 @@ std::string CDeployTool::UpdateJson(const std::vector<CPrinterReport>& reports,
         printer["target"] = VersionOrNull(r.m_target, u);
         printer["intermediate"] = VersionOrNull(r.m_intermediate, u);
         printer["outcome"] = OutcomeWord(r.m_outcome);
+        printer["confirmed"] = r.m_confirmed ? nlohmann::ordered_json(*r.m_confirmed)
+                                             : nlohmann::ordered_json(nullptr);
+        printer["confirmSeconds"] = r.m_confirmSeconds ? nlohmann::ordered_json(*r.m_confirmSeconds)
+                                                       : nlohmann::ordered_json(nullptr);
         printer["lines"] = {u(r.m_lines[0]), u(r.m_lines[1]), u(r.m_lines[2])};
         printers.push_back(std::move(printer));
     }

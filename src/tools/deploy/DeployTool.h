@@ -32,6 +32,10 @@ struct CPrinterReport {
     bool m_clicked = false;
     EPrinterOutcome m_outcome = EPrinterOutcome::NothingToDo;
     std::array<std::string, 3> m_lines;
+    // Whether the printer reported the firmware sent before the update was called done;
+    // nothing when nothing was sent. The seconds it waited; nothing when it did not ask.
+    std::optional<bool> m_confirmed;
+    std::optional<std::uint32_t> m_confirmSeconds;
     // The printer's last update as the journal told it at the identification; the time in
     // local "YYYY-MM-DD HH:MM".
     CLastUpdate m_lastUpdate;
@@ -128,8 +132,11 @@ public:
 
     // The selection's identification and decision, without the readiness wait.
     CPrinterReport Decide(std::size_t index);
-    // The selection with its readiness wait and, when it offers the click, the click.
+    // The selection with its readiness wait and, when it offers the click, the click, and
+    // when the click's final run said success, the wait for the printer to report the firmware.
     CPrinterReport Update(std::size_t index);
+    // The longest wait for the printer to report the firmware sent; 0: none.
+    void SetConfirmTimeout(std::uint32_t seconds) { m_confirmTimeoutSeconds = seconds; }
 
     // "  12.3 s  ": the seconds since this tool started.
     std::string Elapsed() const { return CConsoleView::Elapsed(m_env.m_clock, m_startTick); }
@@ -151,10 +158,14 @@ private:
     // A fresh dialog's discovery; false when the list is not the one listed at the start.
     bool Rediscover(CfuuDlg& dlg, CConsoleView& view, std::size_t index, CPrinterReport* report);
     void Describe(const CfuuDlg& dlg, const CConsoleView& view, CPrinterReport* report);
+    // After the click: waits for the printer to report its final firmware, says how that ended
+    // and gives the journal the printer's word. Sets the click's confirmation.
+    void Confirm(CfuuDlg& dlg, const CPorts& ports, CPrinterReport* report);
 
     CDeployEnvironment m_env;
     CDeployOutput& m_output;
     bool m_reinstall;
+    std::uint32_t m_confirmTimeoutSeconds = 0;
     std::uint32_t m_startTick;
     std::vector<std::string> m_names;
     std::vector<std::string> m_ports;

@@ -24,6 +24,19 @@ const std::string kOtherCatalogue = "[99.99]\r\n";
 constexpr const char* kOtherSha256 =
     "03638F0E1E3EB8B9726B6960E40045883FCB6C54F6FB9C8B23DED8D2C3F7129E";
 
+// A printer that takes two steps from 25.80: 28.26, then 33.36.
+const std::string kCardC = "[printer]\nname = Card C\nport = USB003\nmodel = Lisander Series\n"
+                           "firmware = 25.80\nrestart-ms = 20000\n";
+
+void OfferLisander(CSimDeployPlatform&, CSimRig& rig) {
+    rig.AddFirmware("lisander_28_26.bin", "Lisander Series", "28.26", 6000);
+    rig.AddFirmware("lisander_33_36.bin", "Lisander Series", "33.36", 8100);
+    rig.Catalogue("25.80", "IntermediateFileName", "lisander_28_26.bin");
+    rig.Catalogue("25.80", "IntermediateVersion", "28.26");
+    rig.Catalogue("25.80", "Filename", "lisander_33_36.bin");
+    rig.Catalogue("25.80", "Version", "33.36");
+}
+
 // The catalogue offers Card A's 27.10 the firmware 32.29, a 4500-byte image.
 void OfferTavik(CSimRig& rig) {
     rig.AddFirmware("tavik_32_29.bin", "Tavik Series", "32.29", 4500);
@@ -75,6 +88,9 @@ struct CRunCase {
     bool m_queried;
     bool m_sent;
     std::function<void(CSimDeployPlatform&, CSimRig&)> m_set;
+    // More that stdout must hold, and something it must not.
+    std::vector<std::string> m_alsoOut = {};
+    std::string m_notOut = {};
 };
 
 TEST(DeployRunTest, EveryExitSaysWhatHappened) {
@@ -85,7 +101,89 @@ TEST(DeployRunTest, EveryExitSaysWhatHappened) {
     const auto noCatalogue = [](CSimDeployPlatform& p, CSimRig&) { p.m_catalogue.reset(); };
     const auto noLibrary = [](CSimDeployPlatform& p, CSimRig&) { p.m_statusLibrary = false; };
     const std::vector<CRunCase> cases = {
-        {"updated", kCardA, update, 0, "", 1, "\"updated\"", true, true, {}},
+        // Updated once the printer reports the firmware, polled every 2 s through its 20 s
+        // restart.
+        {"updated",
+         kCardA,
+         update,
+         0,
+         "",
+         1,
+         "\"updated\"",
+         true,
+         true,
+         {},
+         {"\"confirmed\": true", "\"confirmSeconds\": 20"}},
+        {"updated, as text",
+         kCardA,
+         {"update", "--all"},
+         0,
+         "",
+         0,
+         "waiting up to 300 s for Card A to report 32.29",
+         true,
+         true,
+         {},
+         {"Card A reports 32.29 after 20 s", "Result: Card A: updated"}},
+        {"a restart longer than the confirmation",
+         kCardA,
+         {"update", "--all", "--confirm-timeout", "10", "--json"},
+         1,
+         "",
+         1,
+         "\"outcome\": \"unconfirmed\"",
+         true,
+         true,
+         {},
+         {"\"confirmed\": false", "\"confirmSeconds\": 10"}},
+        {"back on its old firmware",
+         kCardA + "takes-firmware = no\n",
+         {"update", "--all", "--confirm-timeout", "60"},
+         1,
+         "",
+         0,
+         "Card A reports 27.10 after 60 s, not 32.29: the update is not confirmed",
+         true,
+         true,
+         {},
+         {"Result: Card A: unconfirmed", "0 failed, 1 unconfirmed, 0 busy; exit code 1"}},
+        // The catalogue names a version that its file is not: the printer takes the file's.
+        {"back on another firmware",
+         kCardA,
+         update,
+         1,
+         "",
+         1,
+         "\"outcome\": \"failed\"",
+         true,
+         true,
+         [](CSimDeployPlatform&, CSimRig& rig) { rig.Catalogue("27.10", "Version", "32.30"); },
+         {"\"confirmed\": false", "\"confirmSeconds\": 20"}},
+        {"no confirmation asked",
+         kCardA,
+         {"update", "--all", "--confirm-timeout", "0"},
+         0,
+         "",
+         0,
+         "Result: Card A: updated",
+         true,
+         true,
+         {},
+         {},
+         "waiting up to"},
+        // The first step's wait is for the intermediate version; the confirmation for the last.
+        {"two steps confirm the final version",
+         kCardC,
+         {"update", "--all"},
+         0,
+         "",
+         0,
+         "waiting up to 300 s for Card C to report 33.36",
+         true,
+         true,
+         OfferLisander,
+         {"Card C reports 33.36 after 20 s", "Result: Card C: updated (two-step"},
+         "to report 28.26"},
         {"a lock that cannot be made does not stop an update", kCardA, update, 0, "", 1,
          "\"updated\"", true, true,
          [](CSimDeployPlatform& p, CSimRig&) { p.m_lock = ELockAnswer::Unavailable; }},
@@ -279,6 +377,12 @@ TEST(DeployRunTest, EveryExitSaysWhatHappened) {
         } else {
             EXPECT_NE(run.m_out.find(c.m_out), std::string::npos) << run.m_out;
         }
+        for (const std::string& more : c.m_alsoOut) {
+            EXPECT_NE(run.m_out.find(more), std::string::npos) << more << "\n" << run.m_out;
+        }
+        if (!c.m_notOut.empty()) {
+            EXPECT_EQ(run.m_out.find(c.m_notOut), std::string::npos) << run.m_out;
+        }
         EXPECT_EQ(rig.Logged("ORN_API"), c.m_queried);
         EXPECT_EQ(rig.Logged("ZevStartDocPrinter"), c.m_sent);
     }
@@ -368,19 +472,25 @@ TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) 
 
     const auto history = nlohmann::json::parse(RunConsole(platform, {"history", "--json"}).m_out);
     ASSERT_EQ(history["runs"].size(), 2u);
-    EXPECT_EQ(history["runs"][0]["outcome"], "success");
+    // The printer reported the firmware before the update was called done.
+    EXPECT_EQ(history["runs"][0]["outcome"], "took");
     EXPECT_EQ(history["runs"][0]["program"], "SarnokDeploy");
     EXPECT_EQ(history["runs"][1]["outcome"], "interrupted");
     EXPECT_EQ(history["runs"][1]["user"], "WS\\tech");
     // The update that succeeded cleared the interruption.
     const auto after = nlohmann::json::parse(RunConsole(platform, {"status", "--json"}).m_out);
-    EXPECT_EQ(after["printers"][0]["lastUpdate"]["outcome"], "success");
+    EXPECT_EQ(after["printers"][0]["lastUpdate"]["outcome"], "took");
     EXPECT_EQ(RunConsole(platform, {"history", "--printer", "Card Z"}).m_out,
               "The journal records no update of Card Z.\n");
 
-    // A journal that cannot be written changes nothing of the update but a warning.
-    platform.m_journalStore.m_writable = false;
-    const CRun unwritten = RunConsole(platform, {"update", "--all"});
+    // A journal that cannot be written changes nothing of the update but a warning. Card A
+    // has its new firmware now, so another printer is updated.
+    CSimRig other(kCardA);
+    OfferTavik(other);
+    CSimDeployPlatform unwritable(other, other.m_profile);
+    unwritable.m_catalogue = kCatalogueBytes;
+    unwritable.m_journalStore.m_writable = false;
+    const CRun unwritten = RunConsole(unwritable, {"update", "--all"});
     EXPECT_EQ(unwritten.m_exitCode, 0);
     EXPECT_NE(unwritten.m_out.find("Result: Card A: updated"), std::string::npos)
         << unwritten.m_out;
@@ -391,6 +501,28 @@ TEST(DeployRunTest, TheJournalTellsStatusUpdateAndHistoryOfAnInterruptedUpdate) 
 
     CSimDeployPlatform fresh(rig, rig.m_profile);
     EXPECT_EQ(RunConsole(fresh, {"history"}).m_exitCode, 2);
+
+    // A printer that said success and comes back on its old firmware: left alone while it is
+    // still restarting, settled not-taken once it is back, as status and history tell.
+    CSimRig stubborn(kCardA + "takes-firmware = no\n");
+    OfferTavik(stubborn);
+    CSimDeployPlatform refusing(stubborn, stubborn.m_profile);
+    refusing.m_catalogue = kCatalogueBytes;
+    refusing.m_journalStore.m_current = ""; // made by an earlier run
+    EXPECT_EQ(RunConsole(refusing, {"update", "--all", "--confirm-timeout", "10"}).m_exitCode, 1);
+    const auto restarting = nlohmann::json::parse(RunConsole(refusing, {"status", "--json"}).m_out);
+    EXPECT_EQ(restarting["printers"][0]["lastUpdate"]["outcome"], "success");
+    stubborn.m_clock.m_now += 20000;
+    const CRun back = RunConsole(refusing, {"status"});
+    EXPECT_NE(back.m_out.find("library 7.5.120  not-taken 2026-12-10 08:"), std::string::npos)
+        << back.m_out;
+    const auto settled = nlohmann::json::parse(RunConsole(refusing, {"status", "--json"}).m_out);
+    EXPECT_EQ(settled["printers"][0]["lastUpdate"]["outcome"], "not-taken");
+    const auto told = nlohmann::json::parse(RunConsole(refusing, {"history", "--json"}).m_out);
+    EXPECT_EQ(told["runs"][0]["outcome"], "not-taken");
+    EXPECT_NE(RunConsole(refusing, {"update", "--all", "--confirm-timeout", "0"})
+                  .m_out.find("was not taken: the printer came back on its old firmware"),
+              std::string::npos);
 
     // Past 1 MiB the journal becomes the older file before the next run's start, and both are
     // still read.
@@ -457,6 +589,16 @@ TEST(DeployRunTest, EveryUpdateEndsInTheEventLog) {
          {"Card A", "2026-12-10T07:00:00Z", "32.29", "Sarnok"},
          false,
          true,
+         true},
+        // The reply said success; the printer was still restarting when the time was up.
+        {"unconfirmed",
+         kCardA,
+         {"update", "--all", "--confirm-timeout", "10"},
+         {1001, 1004},
+         {"Card A", "Tavik Series", "27.10", "32.29", "unconfirmed", "",
+          test::StringTable().at(104), "SarnokDeploy", "NT AUTHORITY\\SYSTEM"},
+         false,
+         false,
          true},
         {"the Event Log takes nothing",
          kCardA,

@@ -384,8 +384,9 @@ std::string Sha256Of(CSimRig& rig, const std::string& file) {
 }
 
 // Every run that sends a file is written down before its job starts and again when it ends; a
-// run whose program ended in the middle is found at the printer's next identification, and what
-// the printer reports then tells whether the firmware took.
+// run whose program ended in the middle, or whose reply said success, is settled at the
+// printer's next identification once the printer is back: what it reports then tells whether
+// the firmware took.
 TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
     const std::string unfinished = Text(130).replace(Text(130).find("%s"), 2, "2026-12-10 08:00");
     const struct {
@@ -399,18 +400,57 @@ TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
         std::vector<std::string> m_steps;
         const char* m_result; // the "checked" result a fresh dialog writes; "" for none
         bool m_line1Unfinished;
+        const char* m_found = "27.10"; // the version the "checked" record found
+        const char* m_printer = "";    // more of the printer's scenario
     } cases[] = {
-        {"one step", false, 0, false, true, "", {"started", "ended"}, {"single"}, "", false},
+        {"one step",
+         false,
+         0,
+         false,
+         true,
+         "",
+         {"started", "ended", "checked"},
+         {"single"},
+         "took",
+         false,
+         "32.29"},
         {"two steps",
          true,
          0,
          false,
          true,
          "",
-         {"started", "ended", "started", "ended"},
+         {"started", "ended", "started", "ended", "checked"},
          {"1/2", "2/2"},
+         "took",
+         false,
+         "33.36"},
+        // The reply said success, and the printer came back on the firmware it had.
+        {"not taken",
+         false,
+         0,
+         false,
+         true,
          "",
-         false},
+         {"started", "ended", "checked"},
+         {"single"},
+         "not-taken",
+         true,
+         "27.10",
+         "takes-firmware = no\n"},
+        // Still restarting when the next dialog selects it: its old version says nothing yet.
+        {"not back yet",
+         false,
+         0,
+         false,
+         true,
+         "",
+         {"started", "ended"},
+         {"single"},
+         "",
+         false,
+         "",
+         "takes-firmware = no\nrestart-ms = 600000\n"},
         {"cut in the middle of the job",
          false,
          2,
@@ -430,7 +470,8 @@ TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
          {"started", "checked"},
          {"single"},
          "took",
-         false},
+         false,
+         "32.29"},
         // A line torn by a power loss, then a record of the run that was cut.
         {"torn line",
          false,
@@ -446,7 +487,7 @@ TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_what);
-        CSimRig rig(c.m_twoStep ? kLisander + "restart-ms = 20000\n" : kTavik);
+        CSimRig rig((c.m_twoStep ? kLisander + "restart-ms = 20000\n" : kTavik) + c.m_printer);
         if (c.m_twoStep) {
             LisanderCatalogue(rig);
         } else {
@@ -515,7 +556,7 @@ TEST(SimEndToEndTest, TheJournalRecordsEveryRunAndFindsOneThatNeverEnded) {
                 EXPECT_EQ(record["outcome"], "success");
             } else {
                 EXPECT_EQ(record["result"], c.m_result);
-                EXPECT_EQ(record["found"], c.m_cutAfterJob ? "32.29" : "27.10");
+                EXPECT_EQ(record["found"], c.m_found);
             }
         }
         // The torn line stays as it was; only whole records follow it.
@@ -629,7 +670,7 @@ TEST(SimEndToEndTest, TheJournalIsReadWithinBoundsAndFieldByField) {
             store.m_unknown.insert("7@100");
         }
         CUpdateJournal journal(store, "Sarnok", false);
-        const CLastUpdate last = journal.Identified("Card A", "27.10");
+        const CLastUpdate last = journal.Identified("Card A", "27.10", {});
         EXPECT_EQ(last.m_known, c.m_outcome != nullptr);
         if (c.m_outcome != nullptr) {
             EXPECT_EQ(last.m_outcome, c.m_outcome);
@@ -651,7 +692,7 @@ TEST(SimEndToEndTest, TheJournalIsReadWithinBoundsAndFieldByField) {
     locked.m_current = interrupted;
     locked.m_unreadable = true;
     CUpdateJournal journal(locked, "SarnokDeploy", true);
-    EXPECT_FALSE(journal.Identified("Card A", "27.10").m_known);
+    EXPECT_FALSE(journal.Identified("Card A", "27.10", {}).m_known);
     EXPECT_TRUE(journal.Unreadable());
     ASSERT_EQ(journal.TakeProblems().size(), 1u);
     // A time that is no time of ours never reaches a status line, the log or an event.
