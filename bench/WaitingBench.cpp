@@ -184,8 +184,11 @@ BENCHMARK(BM_SingleStepClick)
 // The deployment console's `update` of one printer on real time: its discovery, the selection
 // with its readiness wait and the click, with every status line formatted and written to a log
 // (here /dev/null), divided by the sleeps the selection's and the click's waits mandate.
+// range(1): the default confirmation follows, polling every 2 s until the printer is back from
+// its 20 s restart on the new firmware; its sleeps are mandated too.
 void BM_DeployUpdateOne(benchmark::State& state) {
     const auto fileSize = static_cast<std::size_t>(state.range(0));
+    const bool confirmed = state.range(1) != 0;
     CSleepRatio ratio;
     std::FILE* log = std::fopen("/dev/null", "ab");
     for (auto _ : state) {
@@ -204,13 +207,15 @@ void BM_DeployUpdateOne(benchmark::State& state) {
         const std::uint64_t sleptBefore = clock.m_sleptMs;
         const auto start = CSteadyClock::now();
         deploy::CDeployTool tool(environment, output, false);
+        tool.SetConfirmTimeout(confirmed ? 300 : 0);
         const bool listed = tool.ListPrinters() == deploy::EListing::Ok;
         const deploy::CPrinterReport report = listed ? tool.Update(0) : deploy::CPrinterReport{};
         const auto end = CSteadyClock::now();
         const double wall = std::chrono::duration<double>(end - start).count();
         const double slept = static_cast<double>(clock.m_sleptMs - sleptBefore) / 1e3;
 
-        if (report.m_outcome != deploy::EPrinterOutcome::Updated || slept <= 0) {
+        if (report.m_outcome != deploy::EPrinterOutcome::Updated || slept <= 0 ||
+            report.m_confirmed != std::optional<bool>(confirmed)) {
             state.SkipWithError("the printer was not updated");
             break;
         }
@@ -222,7 +227,8 @@ void BM_DeployUpdateOne(benchmark::State& state) {
 BENCHMARK(BM_DeployUpdateOne)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Arg(64 * 1024)
+    ->Args({64 * 1024, 0})
+    ->Args({64 * 1024, 1})
     ->Iterations(3);
 
 } // namespace
