@@ -84,6 +84,8 @@ int main() {
                "restart-ms = 20000\n"
                "[printer]\nname = Office\nport = LPT1:\nprocessor = winprint\n";
     }
+    // The printers remember their firmware beside their scenario: each smoke run starts fresh.
+    DeleteFileA((std::string(temp) + "sim-state.txt").c_str());
     SetEnvironmentVariableA("SARNOK_SIM_SCENARIO", scenario.c_str());
     SetEnvironmentVariableA("SARNOK_SIM_LOG", log.c_str());
 
