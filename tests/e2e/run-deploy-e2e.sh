@@ -392,21 +392,6 @@ assert len(starts) == int(sys.argv[2]), [r.get("id") for r in starts]
 print(len(starts), "runs started;", len(lines) - len(records), "line(s) not whole")
 PY
             ;;
-        dialog-unfinished)
-            # Sarnok.exe, opened after the run, says the printer's last update did not finish.
-            (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
-            unfinished=$!
-            cat >"$run/unfinished.txt" <<'STEPS'
-wait-dialog 30
-select 0
-wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
-click cancel
-wait-gone 10
-STEPS
-            "$wine_run" "$bin/sarnok_driver.exe" "$run/unfinished.txt" >"$run/unfinished.out" 2>&1 ||
-                { cat "$run/unfinished.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
-            wait "$unfinished" 2>/dev/null || true
-            ;;
         err:*) grep -qF -- "${item#err:}" "$run/deploy.err" || fail "stderr lacks: ${item#err:}" ;;
         dialog-open|no-status-library|big-log|squat-lock|dialog-click-refused|killed-mid-send|journal-garbage|journal-torn|after-dialog-unfinished) ;;
         hold-lock|click-during-update|on-winepath:*) ;;
