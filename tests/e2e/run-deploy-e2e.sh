@@ -112,7 +112,7 @@ if [[ "$checks" == *click-during-update* ]]; then
 wait-dialog 10
 click update
 wait-until line1 "Another firmware update is running on this workstation." 20
-expect line2 "Wait until it has finished, then click \"Update\" again."
+wait-until line2 "Wait until it has finished, then click \"Update\" again." 5
 expect update "enabled"
 STEPS
     (
@@ -200,7 +200,7 @@ select 0
 wait-until update "enabled" 40
 click update
 wait-until line1 "Another firmware update is running on this workstation." 20
-expect line2 "Wait until it has finished, then click \"Update\" again."
+wait-until line2 "Wait until it has finished, then click \"Update\" again." 5
 expect update "enabled"
 click cancel
 wait-gone 10

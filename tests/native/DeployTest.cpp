@@ -457,6 +457,8 @@ TEST(DeployOptionsTest, FoldersSystemWritesAreTheAdministratorsAlone) {
             TrustedFolder(folders, base, {"Brelwin", "History"},
                           {"updates.jsonl", "updates.1.jsonl"}, "20261210-081500");
         EXPECT_EQ(found.m_path.value_or(""), c.m_used ? history : "") << found.m_why;
+        // An unelevated run that finds the folders closed to it has nothing to warn of.
+        EXPECT_EQ(found.m_why.empty(), c.m_used || !c.m_elevated) << found.m_why;
         EXPECT_EQ(folders.m_setAside, c.m_setAside);
         ASSERT_EQ(found.m_setAside.size(), c.m_setAside.size());
         for (const CSetAside& set : found.m_setAside) {

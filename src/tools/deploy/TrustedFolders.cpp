@@ -74,7 +74,8 @@ CTrustedFolder TrustedFolder(ISecureFolders& folders, const std::string& base,
             continue;
         }
         if (!elevated) {
-            result.m_why = distrust;
+            // Unelevated, a folder closed to users looks like one it cannot trust: it reads
+            // nothing there, and has nothing to warn of.
             return result;
         }
         // A tree a user may have filled is never taken over: it goes aside whole, as it is.

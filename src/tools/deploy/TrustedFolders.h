@@ -37,7 +37,8 @@ struct CSetAside {
 
 struct CTrustedFolder {
     std::optional<std::string> m_path;
-    // Why there is no folder; empty when there is one, or when an unelevated run found none.
+    // Why there is no folder; empty when there is one, and for an unelevated run, which uses a
+    // folder only where it may and warns of nothing.
     std::string m_why;
     std::vector<CSetAside> m_setAside;
 };
