@@ -72,6 +72,19 @@ fail() {
     failures=$((failures + 1))
 }
 
+# Sarnok.exe opened on its own and driven through the steps on standard input, to its end;
+# WHAT says what failed when a step does.
+dialog_steps() { # NAME WHAT
+    cat >"$run/$1.txt"
+    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
+    local pid=$!
+    "$wine_run" "$bin/sarnok_driver.exe" "$run/$1.txt" >"$run/$1.out" 2>&1 ||
+        { cat "$run/$1.out"; fail "$2"; }
+    wait "$pid" 2>/dev/null || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+}
+unfinished="Sarnok.exe did not say that the last update did not finish"
+
 # A driver step that runs beside the whole row (STEP NAME, printing WORD once it is in place).
 beside() { # STEP WORD WHAT-FAILED: starts it and sets $beside_pid
     printf '%s 120\n' "$1" >"$run/$1.txt"
@@ -152,9 +165,7 @@ if [[ "$checks" == *killed-mid-send* ]]; then
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     wait "$killed" 2>/dev/null || true
     grep -q '"record":"ended"' "$journal" && fail "the killed update's end is in the journal"
-    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
-    dialog=$!
-    cat >"$run/again.txt" <<'STEPS'
+    dialog_steps again "$unfinished" <<'STEPS'
 wait-dialog 30
 select 0
 wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
@@ -162,12 +173,6 @@ screenshot interrupted.bmp
 click cancel
 wait-gone 10
 STEPS
-    "$wine_run" "$bin/sarnok_driver.exe" "$run/again.txt" >"$run/again.out" 2>&1 ||
-        { cat "$run/again.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
-    cat "$run/again.out"
-    wait "$dialog" 2>/dev/null || true
-    dialog=
-    /usr/lib/wine/wineserver -w 2>/dev/null || true
 fi
 
 # What would reach the Event Log: Wine's ReportEvent prints each event on its eventlog channel.
@@ -192,9 +197,7 @@ if [ -n "$dialog" ]; then
 fi
 # The dialog started while the name is squatted: its click sends nothing and says why.
 if [[ "$checks" == *dialog-click-refused* ]]; then
-    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
-    dialog=$!
-    cat >"$run/click.txt" <<'STEPS'
+    dialog_steps click "the dialog's click was not refused as it should be" <<'STEPS'
 wait-dialog 30
 select 0
 wait-until update "enabled" 40
@@ -205,9 +208,6 @@ expect update "enabled"
 click cancel
 wait-gone 10
 STEPS
-    "$wine_run" "$bin/sarnok_driver.exe" "$run/click.txt" >"$run/click.out" 2>&1 ||
-        { cat "$run/click.out"; fail "the dialog's click was not refused as it should be"; }
-    wait "$dialog" 2>/dev/null || true
 fi
 if [ -n "$holder" ]; then
     kill "$holder" 2>/dev/null || true
@@ -238,20 +238,13 @@ after() { # NAME ARGUMENTS: SarnokDeploy.exe run again, its stdout in NAME.out
 [[ "$checks" == *after-status:* ]] && after status status
 [[ "$checks" == *after-json:* ]] && after status-json "status --json"
 if [[ "$checks" == *after-dialog-unfinished* ]]; then
-    (cd "$run" && exec "$wine_run" ./Sarnok.exe >"$run/sarnok.out" 2>&1) &
-    dialog=$!
-    cat >"$run/after.txt" <<'STEPS'
+    dialog_steps after "$unfinished" <<'STEPS'
 wait-dialog 30
 select 0
 wait-prefix line1 "The last firmware update of this printer did not finish (20" 40
 click cancel
 wait-gone 10
 STEPS
-    "$wine_run" "$bin/sarnok_driver.exe" "$run/after.txt" >"$run/after.out" 2>&1 ||
-        { cat "$run/after.out"; fail "Sarnok.exe did not say that the last update did not finish"; }
-    wait "$dialog" 2>/dev/null || true
-    dialog=
-    /usr/lib/wine/wineserver -w 2>/dev/null || true
 fi
 
 log=$run/sim-job.row.log
